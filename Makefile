@@ -1,0 +1,34 @@
+# Front end for the CMake presets. `make test` is what CI runs.
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build test test-default test-asan bench format clean
+
+all: build
+
+deps:
+	tools/install-deps
+
+build: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS)
+
+test-default: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS)
+	ctest --preset default -j $(JOBS)
+
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+test: test-default test-asan
+
+bench: build
+	build/default/bench/engine_bench
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build

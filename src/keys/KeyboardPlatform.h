@@ -1,0 +1,35 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace reradav {
+
+// 256 bytes, one per virtual-key code: bit 7 key down, bit 0 lock on.
+using KeyboardState = std::array<std::uint8_t, 256>;
+
+// The platform operations the keyboard event emitter relies on, under their Windows names.
+// Implementations: XTest and uinput on Linux, and a recording keyboard for tests.
+class KeyboardPlatform {
+  public:
+    static constexpr std::uint32_t KEYEVENTF_EXTENDEDKEY = 1;
+    static constexpr std::uint32_t KEYEVENTF_KEYUP = 2;
+
+    virtual ~KeyboardPlatform() = default;
+
+    // Key value of a character (code 0..255, Windows-1252) on the layout in force: low byte the
+    // virtual-key code, bit 8 Shift (bit 9 Control, bit 10 Alt); -1 when no key produces it.
+    virtual std::int16_t VkKeyScanA(std::uint8_t character) = 0;
+    // Map type 0: virtual-key code to scan code.
+    virtual std::uint32_t MapVirtualKeyA(std::uint32_t code, std::uint32_t mapType) = 0;
+    // Places one key event in the system input stream, in call order.
+    virtual void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) = 0;
+    virtual void GetKeyboardState(KeyboardState& state) = 0;
+    virtual void SetKeyboardState(const KeyboardState& state) = 0;
+    // Milliseconds; wraps at 2^32.
+    virtual std::uint32_t GetTickCount() = 0;
+    // Runs the program's pending window events (timer ticks, serial input) and returns.
+    virtual void ServiceEvents() = 0;
+};
+
+}  // namespace reradav
