@@ -53,6 +53,9 @@ class SerialComponent {
     // `OnComm`: called on the user-interface thread whenever received data is waiting or a
     // watched modem line (DSR) changed; the handler reads `CommEvent`.
     virtual void SetOnComm(std::function<void()> handler) = 0;
+    // Called once when an open port is lost (USB scanner unplugged, hang-up): the port is then
+    // closed and LastError() says why.
+    virtual void SetOnHangUp(std::function<void()> handler) = 0;
 };
 
 }  // namespace reradav
