@@ -1,0 +1,173 @@
+#include "keys/KeyStringParser.h"
+
+#include "common/NumberText.h"
+#include "keys/KeyNameTable.h"
+
+namespace reradav {
+
+int KeyStringParser::At(int position) const {
+    return position >= 1 && position <= length_
+               ? static_cast<unsigned char>(text_[static_cast<std::size_t>(position - 1)])
+               : -1;
+}
+
+ParseResult KeyStringParser::ParseKeyString(std::string_view text, KeyCodeQueue& queue) {
+    queue.writeIndex = 0;
+    queue.readIndex = 0;
+    if (text.size() > kMaxKeyStringLength) {
+        return KeyStringTooLong;
+    }
+    queue_ = &queue;
+    text_ = text;
+    length_ = static_cast<int>(text.size());
+    position_ = 0;
+    while (position_ <= length_) {
+        ParseResult r = ParseItem();
+        if (r != ParseOk) {
+            return r;
+        }
+    }
+    return ParseOk;
+}
+
+// One item: a character, a braced key, "~", a group of items, or a modifier over the next
+// item. Groups and modifiers are kept on `open_` instead of recursing.
+ParseResult KeyStringParser::ParseItem() {
+    enum class Step { Begin, GroupNext, Finish };
+    open_.clear();
+    Step step = Step::Begin;
+    ParseResult r = ParseOk;
+    for (;;) {
+        switch (step) {
+            case Step::Begin: {
+                ++position_;
+                int c = At(position_);
+                step = Step::Finish;
+                if (c < 0) {
+                    r = ParseOk;
+                } else if (c == '(') {
+                    open_.push_back(0);
+                    step = Step::GroupNext;
+                } else if (c == '+' || c == '^' || c == '%') {
+                    std::int16_t code = c == '+'   ? kShiftToggle
+                                        : c == '^' ? kControlToggle
+                                                   : kAltToggle;
+                    if (Store(code)) {
+                        open_.push_back(code);
+                        step = Step::Begin;
+                    } else {
+                        r = QueueFull;
+                    }
+                } else if (c == '{') {
+                    r = BracedKey();
+                } else if (c == '~') {
+                    r = Store(13) ? ParseOk : QueueFull;
+                } else {
+                    r = QueueKey(platform_.VkKeyScanA(static_cast<std::uint8_t>(c)), 1);
+                }
+                break;
+            }
+            case Step::GroupNext:
+                if (position_ <= length_ && At(position_ + 1) != ')') {
+                    step = Step::Begin;
+                    break;
+                }
+                open_.pop_back();
+                if (position_ > length_) {
+                    r = MissingCloseParen;
+                } else {
+                    ++position_;  // over the ")"
+                    r = ParseOk;
+                }
+                step = Step::Finish;
+                break;
+            case Step::Finish:
+                if (r != ParseOk || open_.empty()) {
+                    return r;
+                }
+                if (open_.back() == 0) {
+                    step = Step::GroupNext;
+                } else {
+                    r = Store(open_.back()) ? ParseOk : QueueFull;
+                    open_.pop_back();
+                }
+                break;
+        }
+    }
+}
+
+ParseResult KeyStringParser::BracedKey() {
+    const int open = position_;
+    std::int16_t key = 0;
+    bool known = false;
+    int scan = open;
+    // "{}}" is the key of "}" and "{ }" the space key; the name scan starts on that character.
+    if (At(open + 1) == '}') {
+        key = platform_.VkKeyScanA('}');
+        known = true;
+        scan = open + 1;
+    } else if (At(open + 1) == ' ' && At(open + 2) == '}') {
+        key = platform_.VkKeyScanA(' ');
+        known = true;
+        scan = open + 1;
+    }
+    do {
+        ++scan;
+    } while (scan <= length_ && At(scan) != ' ' && At(scan) != '}');
+    if (scan > length_) {
+        return MissingCloseBrace;
+    }
+    if (!known) {
+        key = LookupKeyName(
+            text_.substr(static_cast<std::size_t>(open), static_cast<std::size_t>(scan - open - 1)),
+            platform_);
+        if (key == 0) {
+            return UnknownKeyName;
+        }
+    }
+
+    std::int16_t count = 1;
+    if (At(scan) == ' ') {
+        auto n = RoundToInt16(LeadingNumber(text_.substr(static_cast<std::size_t>(scan))));
+        if (!n) {
+            return BadRepeatCount;
+        }
+        count = *n;
+    }
+    if (count == 0) {
+        return BadRepeatCount;
+    }
+    if (ParseResult r = QueueKey(key, count); r != ParseOk) {
+        return r;
+    }
+    while (scan <= length_ && At(scan) != '}') {
+        ++scan;
+    }
+    if (scan > length_) {
+        return MissingCloseBrace;  // "{LEFT 3" with no closing brace
+    }
+    position_ = scan;
+    return ParseOk;
+}
+
+// A key that needs Shift (or AltGr) gets one toggle pair around all its repeats. A negative
+// count never runs out, so it ends when the queue is full.
+ParseResult KeyStringParser::QueueKey(std::int16_t keyValue, std::int16_t count) {
+    const bool shift = (keyValue & kKeyShift) != 0;
+    const bool altGr = keyValue != -1 && (keyValue & kKeyAltGr) == kKeyAltGr;
+    const auto vk = static_cast<std::int16_t>(keyValue & 0xFF);
+    if ((shift && !Store(kShiftToggle)) || (altGr && !Store(kAltGrToggle))) {
+        return QueueFull;
+    }
+    for (int i = 0; count < 0 || i < count; ++i) {
+        if (!Store(vk)) {
+            return QueueFull;
+        }
+    }
+    if ((altGr && !Store(kAltGrToggle)) || (shift && !Store(kShiftToggle))) {
+        return QueueFull;
+    }
+    return ParseOk;
+}
+
+}  // namespace reradav

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "keys/KeyStringParser.h"
+#include "keys/KeyboardPlatform.h"
+
+namespace reradav {
+
+struct KeyAction {
+    std::uint8_t code;  // virtual key
+    bool down;
+    bool operator==(const KeyAction&) const = default;
+};
+
+// Types key strings as paced key events. Not re-entrant: a caller whose handlers run during
+// the pacing wait must hold off further typing until `Typing()` is false.
+class KeyboardEmitter {
+  public:
+    explicit KeyboardEmitter(KeyboardPlatform& platform) : platform_(platform), parser_(platform) {}
+
+    // Parses the key string; only if it parses are its keys typed. The keyboard state and
+    // Caps Lock are saved before and restored after, so letters come out as written.
+    ParseResult SimKeys(std::string_view keyString);
+
+    // The key actions of the queued codes, one at a time; each normal key's release directly
+    // follows its press, and the modifier toggles follow their state.
+    std::optional<KeyAction> NextKeyAction();
+    void ResetNextKeyAction();
+
+    bool Typing() const { return typing_; }
+
+    // For those that queue codes themselves.
+    KeyCodeQueue& Queue() { return queue_; }
+
+  private:
+    struct ModifierState {
+        std::int16_t current = 0;
+        bool releasePending = false;
+        bool shift = false;
+        bool control = false;
+        bool alt = false;
+        bool altGr = false;
+    };
+
+    void SendKey(std::uint8_t vk, bool down);
+    void ToggleCapsLock();
+
+    KeyboardPlatform& platform_;
+    KeyStringParser parser_;
+    KeyCodeQueue queue_;
+    ModifierState modifiers_;
+    bool typing_ = false;
+};
+
+}  // namespace reradav

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "keys/KeyboardEmitter.h"
+#include "readproc/Beeper.h"
+#include "readproc/DateTokens.h"
+#include "readproc/PreferenceControls.h"
+#include "serial/SerialComponent.h"
+#include "shell/AppSettings.h"
+#include "shell/MainWindowView.h"
+
+namespace reradav {
+
+// The bytes sent back to the scanner for a beep string such as "7" or "27,66": each
+// comma-separated field is a number, rounded, of which the low 8 bits are sent; an empty field
+// is 0. nullopt when a value does not fit 32 bits (then nothing is sent).
+std::optional<std::string> ParseByteList(std::string_view text);
+
+struct ReadHandlerDeps {
+    AppSettings& settings;
+    PreferenceControls& preferences;
+    SerialComponent& serial;
+    Beeper& beeper;
+    MainWindowView& window;
+    Clock& clock;
+    KeyboardEmitter* keyboard;  // null when no keyboard output could be opened
+};
+
+// What happens to one completed read: the Opto-RS gate, line-end removal, beep, scanner beep
+// string, duplicate test, display, and typing through `KeyTrans` plus the postamble.
+class ReadHandler {
+  public:
+    explicit ReadHandler(ReadHandlerDeps deps) : d_(deps) {}
+
+    // Takes the read out of `pendingRead`, which is empty afterwards.
+    void ProcessRead(std::string& pendingRead);
+
+    const std::string& LastRead() const { return lastRead_; }
+
+  private:
+    ReadHandlerDeps d_;
+    std::string lastRead_;
+    bool pollToggle_ = false;
+};
+
+}  // namespace reradav

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+namespace reradav {
+
+// What the engine needs of the main window.
+class MainWindowView {
+  public:
+    virtual ~MainWindowView() = default;
+    // True while the main window itself holds the keyboard focus: nothing is typed then.
+    virtual bool IsActiveWindow() const = 0;
+    virtual bool IsMinimised() const = 0;
+    // Replaces the text of the `Display` box.
+    virtual void SetDisplay(const std::string& text) = 0;
+};
+
+}  // namespace reradav
