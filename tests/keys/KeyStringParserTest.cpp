@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "keys/RecordingKeyboard.h"
+#include "support/Fakes.h"
 
 namespace reradav {
 namespace {
@@ -123,16 +124,8 @@ TEST_F(QueueLimits, OverlongKeyStringsAreRefused) {
     EXPECT_EQ(parser.ParseKeyString(longest + "(", queue), KeyStringTooLong);
 }
 
-// A layout where "@" needs AltGr, as on German keyboards.
-class AltGrKeyboard : public RecordingKeyboard {
-  public:
-    std::int16_t VkKeyScanA(std::uint8_t c) override {
-        return c == '@' ? std::int16_t{0x651} : RecordingKeyboard::VkKeyScanA(c);
-    }
-};
-
 TEST(AltGrKeys, AreWrappedInAnAltGrTogglePair) {
-    AltGrKeyboard keyboard;
+    test::AltGrKeyboard keyboard;
     KeyStringParser parser(keyboard);
     KeyCodeQueue queue;
     ASSERT_EQ(parser.ParseKeyString("{@ 2}", queue), ParseOk);

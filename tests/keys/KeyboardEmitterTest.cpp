@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "keys/RecordingKeyboard.h"
+#include "support/Fakes.h"
 
 namespace reradav {
 namespace {
@@ -152,15 +153,8 @@ TEST(NextKeyAction, ResetForgetsAPendingReleaseAndRereadsTheQueue) {
     EXPECT_EQ(emitter.NextKeyAction(), std::nullopt);
 }
 
-class AltGrKeyboard : public RecordingKeyboard {
-  public:
-    std::int16_t VkKeyScanA(std::uint8_t c) override {
-        return c == '{' ? std::int16_t{0x637} : RecordingKeyboard::VkKeyScanA(c);
-    }
-};
-
 TEST(SimKeys, AltGrIsHeldAroundKeysThatNeedIt) {
-    AltGrKeyboard kb;
+    test::AltGrKeyboard kb;
     KeyboardEmitter emitter(kb);
     ASSERT_EQ(emitter.SimKeys("{{}x"), ParseOk);
     EXPECT_EQ(kb.Actions(), "(165 d) (55 d) (55 u) (165 u) (88 d) (88 u)");

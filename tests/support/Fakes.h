@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "keys/RecordingKeyboard.h"
 #include "readproc/Beeper.h"
 #include "readproc/DateTokens.h"
 #include "readproc/PreferenceControls.h"
@@ -100,6 +101,18 @@ struct FakeClock : Clock {
     }
     std::vector<LocalDateTime> times;
     int reads = 0;
+};
+
+// A US keyboard on which "@" and "{" need AltGr, as on a German layout (Q and 7).
+class AltGrKeyboard : public RecordingKeyboard {
+  public:
+    std::int16_t VkKeyScanA(std::uint8_t c) override {
+        if (c == '@')
+            return 0x651;
+        if (c == '{')
+            return 0x637;
+        return RecordingKeyboard::VkKeyScanA(c);
+    }
 };
 
 }  // namespace reradav::test
