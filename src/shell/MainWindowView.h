@@ -13,6 +13,8 @@ class MainWindowView {
     virtual bool IsMinimised() const = 0;
     // Replaces the text of the `Display` box.
     virtual void SetDisplay(const std::string& text) = 0;
+    // The window caption, which is the status line of the port.
+    virtual void SetCaption(const std::string& caption) = 0;
 };
 
 }  // namespace reradav

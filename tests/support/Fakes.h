@@ -20,14 +20,21 @@ class FakeSerial : public SerialComponent {
   public:
     bool PortOpen() const override { return open; }
     bool SetPortOpen(bool o) override {
+        Log("PortOpen=" + std::to_string(o));
+        if (o && failOpen) {
+            return false;
+        }
         open = o;
         return true;
     }
-    void SetCommPort(std::int16_t) override {}
-    bool SetSettings(const std::string&) override { return true; }
-    void SetDTREnable(bool) override {}
-    void SetHandshaking(std::int16_t) override {}
-    void SetRTSEnable(bool) override {}
+    void SetCommPort(std::int16_t n) override { Log("CommPort=" + std::to_string(n)); }
+    bool SetSettings(const std::string& s) override {
+        Log("Settings=" + s);
+        return !refuseSettings;
+    }
+    void SetDTREnable(bool on) override { Log("DTREnable=" + std::to_string(on)); }
+    void SetHandshaking(std::int16_t mode) override { Log("Handshaking=" + std::to_string(mode)); }
+    void SetRTSEnable(bool on) override { Log("RTSEnable=" + std::to_string(on)); }
     std::int16_t CommEvent() const override { return event; }
     void SetInputLen(std::int16_t length) override { inputLen = length; }
     int InBufferCount() override {
@@ -44,13 +51,18 @@ class FakeSerial : public SerialComponent {
         return c;
     }
     void Output(std::string_view bytes) override { output.append(bytes); }
-    Error LastError() const override { return {}; }
+    Error LastError() const override { return error; }
     void SetOnComm(std::function<void()> h) override { onComm = std::move(h); }
     void SetOnHangUp(std::function<void()>) override {}
 
     void Receive(std::string bytes) { chunks.push_back(std::move(bytes)); }
+    void Log(const std::string& call) { log += (log.empty() ? "" : " ") + call; }
 
     bool open = true;
+    bool failOpen = false;
+    bool refuseSettings = false;
+    Error error;
+    std::string log;  // the setup calls, in order
     std::int16_t event = comEvReceive;
     std::int16_t inputLen = -1;
     std::deque<std::string> chunks;
@@ -77,10 +89,12 @@ struct FakeWindow : MainWindowView {
         display = text;
         ++displayCount;
     }
+    void SetCaption(const std::string& text) override { captions.push_back(text); }
 
     bool active = false, minimised = false;
     std::string display;
     int displayCount = 0;
+    std::vector<std::string> captions;
 };
 
 struct FakeBeeper : Beeper {

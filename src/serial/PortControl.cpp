@@ -1,0 +1,55 @@
+#include "serial/PortControl.h"
+
+#include "serial/LineSettings.h"
+
+namespace reradav {
+
+void PortControl::SelectPort(std::int16_t n) {
+    settings_.ComPortText = std::to_string(n);
+    settings_.ComPort = n;
+    if (serial_.PortOpen()) {
+        TogglePort();
+    }
+    if (settings_.ComPort != 0) {
+        TogglePort();
+    }
+    window_.SetDisplay("");
+}
+
+void PortControl::TogglePort() {
+    if (serial_.PortOpen()) {
+        serial_.SetPortOpen(false);
+        window_.SetCaption(kInactiveCaption);
+        return;
+    }
+    serial_.SetCommPort(settings_.ComPort);
+    // A line-settings string the component refuses is reported like a failed opening.
+    const bool settingsTaken = serial_.SetSettings(settings_.CommSettings);
+    serial_.SetDTREnable(true);
+    if (auto flow = FlowControlFor(settings_.Handshake)) {
+        serial_.SetHandshaking(flow->Handshaking);
+        serial_.SetRTSEnable(flow->RTSEnable);
+    }
+    if (!settingsTaken || !serial_.SetPortOpen(true)) {
+        ShowError();
+    }
+    if (serial_.PortOpen()) {
+        timer_.SetInterval(ReceiveFraming::TickInterval);
+        timer_.SetEnabled(true);
+        window_.SetCaption("Reradav (Active On COM" + settings_.ComPortText + ")");
+        framing_.ResetIdleTicks();
+    } else {
+        timer_.SetEnabled(false);
+    }
+}
+
+void PortControl::PortLost() {
+    ShowError();
+    timer_.SetEnabled(false);
+}
+
+void PortControl::ShowError() {
+    window_.SetCaption("Reradav (Error: " + serial_.LastError().description + ")");
+}
+
+}  // namespace reradav

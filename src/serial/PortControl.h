@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "serial/ReceiveFraming.h"
+#include "serial/SerialComponent.h"
+#include "shell/AppSettings.h"
+#include "shell/MainWindowView.h"
+
+namespace reradav {
+
+// The framing timer (`Timer1`) as port control drives it.
+class FramingTimer {
+  public:
+    virtual ~FramingTimer() = default;
+    virtual void SetInterval(int milliseconds) = 0;
+    virtual void SetEnabled(bool enabled) = 0;
+};
+
+// Opens and closes the one serial port and shows the outcome in the window caption.
+class PortControl {
+  public:
+    static constexpr const char* kInactiveCaption = "Reradav (Inactive)";
+
+    PortControl(AppSettings& settings, SerialComponent& serial, ReceiveFraming& framing,
+                FramingTimer& timer, MainWindowView& window)
+        : settings_(settings), serial_(serial), framing_(framing), timer_(timer), window_(window) {}
+
+    // A choice in the port list: closes an open port, opens port n unless it is 0, and clears
+    // the display.
+    void SelectPort(std::int16_t n);
+    // Closes the port when open, otherwise opens it with the current settings.
+    void TogglePort();
+    // The serial component lost its open port (hang-up): shown like a failed opening.
+    void PortLost();
+
+  private:
+    void ShowError();
+
+    AppSettings& settings_;
+    SerialComponent& serial_;
+    ReceiveFraming& framing_;
+    FramingTimer& timer_;
+    MainWindowView& window_;
+};
+
+}  // namespace reradav
