@@ -1,0 +1,295 @@
+#include "shell/ProfileFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace reradav {
+namespace {
+
+constexpr std::size_t npos = std::string::npos;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool IsQuote(char c) {
+    return c == '"' || c == '\'';
+}
+
+bool EnclosedInQuotes(std::string_view text) {
+    return text.size() >= 2 && IsQuote(text.front()) && text.back() == text.front();
+}
+
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// How a value is put after "=" so that it reads back as itself (see WriteString).
+std::string EncodeValue(std::string_view value) {
+    value = value.substr(0, value.find_first_of("\r\n"));
+    bool padded = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()));
+    if (padded || EnclosedInQuotes(value)) {
+        return '"' + std::string(value) + '"';
+    }
+    return std::string(value);
+}
+
+std::string ErrorText(const char* what, const std::filesystem::path& path, int error) {
+    return std::string(what) + " " + path.string() + ": " + std::strerror(error);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+ProfileFile::ProfileFile(std::string_view bytes) {
+    while (!bytes.empty()) {
+        std::size_t end = bytes.find('\n');
+        std::string_view line = bytes.substr(0, end);
+        bytes.remove_prefix(end == npos ? bytes.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines_.push_back(ParseLine(std::string(line)));
+    }
+}
+
+ProfileFile::Line ProfileFile::ParseLine(std::string raw) {
+    Line line;
+    line.raw = std::move(raw);
+    std::string_view text = Trim(line.raw);
+    if (!text.empty() && text.front() == '[') {
+        std::size_t close = text.rfind(']');
+        if (close != npos) {
+            line.kind = LineKind::Section;
+            line.name = Trim(text.substr(1, close - 1));
+        }
+        return line;
+    }
+    if (text.empty() || text.front() == ';') {
+        return line;
+    }
+    std::size_t eq = text.find('=');
+    if (eq == npos) {
+        return line;
+    }
+    line.kind = LineKind::Key;
+    line.name = Trim(text.substr(0, eq));
+    std::string_view value = Trim(text.substr(eq + 1));
+    if (EnclosedInQuotes(value)) {
+        value = value.substr(1, value.size() - 2);
+    }
+    line.value = value;
+    return line;
+}
+
+std::string ProfileFile::Load(const std::filesystem::path& file) {
+    lines_.clear();
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT ? std::string() : ErrorText("Cannot open", file, errno);
+    }
+    std::string bytes;
+    char buffer[8192];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            int error = errno;
+            ::close(fd);
+            return ErrorText("Cannot read", file, error);
+        }
+        if (n == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    *this = ProfileFile(bytes);
+    return {};
+}
+
+std::size_t ProfileFile::FindSection(std::string_view section) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (lines_[i].kind == LineKind::Section && SameName(lines_[i].name, section)) {
+            return i;
+        }
+    }
+    return npos;
+}
+
+std::size_t ProfileFile::SectionEnd(std::size_t header) const {
+    std::size_t i = header + 1;
+    while (i < lines_.size() && lines_[i].kind != LineKind::Section) {
+        ++i;
+    }
+    return i;
+}
+
+std::size_t ProfileFile::FindKey(std::size_t header, std::string_view key) const {
+    std::size_t end = SectionEnd(header);
+    for (std::size_t i = header + 1; i < end; ++i) {
+        if (lines_[i].kind == LineKind::Key && SameName(lines_[i].name, key)) {
+            return i;
+        }
+    }
+    return npos;
+}
+
+std::optional<std::string> ProfileFile::Find(std::string_view section, std::string_view key) const {
+    std::size_t header = FindSection(section);
+    if (header == npos) {
+        return std::nullopt;
+    }
+    std::size_t i = FindKey(header, key);
+    if (i == npos) {
+        return std::nullopt;
+    }
+    return lines_[i].value.substr(0, kMaxValueLength);
+}
+
+std::string ProfileFile::GetString(std::string_view section, std::string_view key,
+                                   std::string_view fallback) const {
+    std::optional<std::string> value = Find(section, key);
+    return value ? *value : std::string(fallback);
+}
+
+void ProfileFile::WriteString(std::string_view section, std::string_view key,
+                              std::string_view value) {
+    std::string line = std::string(key) + "=" + EncodeValue(value);
+    std::size_t header = FindSection(section);
+    if (header == npos) {
+        if (!lines_.empty() && !Trim(lines_.back().raw).empty()) {
+            lines_.push_back(ParseLine(""));  // keep sections apart
+        }
+        lines_.push_back(ParseLine("[" + std::string(section) + "]"));
+        lines_.push_back(ParseLine(std::move(line)));
+        return;
+    }
+    std::size_t i = FindKey(header, key);
+    if (i != npos) {
+        Line& existing = lines_[i];
+        Line replacement = ParseLine(existing.name + "=" + EncodeValue(value));
+        if (replacement.value != existing.value) {
+            existing = std::move(replacement);
+        }
+        return;
+    }
+    std::size_t at = SectionEnd(header);
+    while (at > header + 1 && Trim(lines_[at - 1].raw).empty()) {
+        --at;
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), ParseLine(std::move(line)));
+}
+
+std::string ProfileFile::Text() const {
+    std::string text;
+    for (const Line& line : lines_) {
+        text += line.raw;
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::string ProfileFile::Save(const std::filesystem::path& file) const {
+    // Replace what a symbolic link points to, not the link itself.
+    std::filesystem::path target = file;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(file, ec)) {
+        target = std::filesystem::weakly_canonical(file, ec);
+        if (ec) {
+            return ErrorText("Cannot resolve", file, ec.value());
+        }
+    }
+
+    mode_t mode = 0600;
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return ErrorText("Cannot examine", target, errno);
+    }
+
+    std::filesystem::path folder = target.parent_path();
+    std::string temp = (folder.empty() ? std::filesystem::path(".") : folder) /
+                       ("." + target.filename().string() + ".XXXXXX");
+    int fd = ::mkstemp(temp.data());  // mode 0600, O_EXCL
+    if (fd < 0) {
+        return ErrorText("Cannot create a file beside", target, errno);
+    }
+    const char* failed = nullptr;
+    int error = 0;
+    if (!WriteAll(fd, Text())) {
+        failed = "Cannot write";
+    } else if (mode != 0600 && ::fchmod(fd, mode) != 0) {
+        failed = "Cannot set the mode of";
+    } else if (::fsync(fd) != 0) {
+        failed = "Cannot write";
+    }
+    if (failed != nullptr) {
+        error = errno;
+    }
+    if (::close(fd) != 0 && failed == nullptr) {
+        failed = "Cannot write";
+        error = errno;
+    }
+    if (failed == nullptr && ::rename(temp.c_str(), target.c_str()) != 0) {
+        failed = "Cannot replace";
+        error = errno;
+    }
+    if (failed != nullptr) {
+        ::unlink(temp.c_str());
+        return ErrorText(failed, target, error);
+    }
+    // Make the rename itself durable; the new file is in place either way.
+    int dir = ::open((folder.empty() ? std::filesystem::path(".") : folder).c_str(),
+                     O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return {};
+}
+
+}  // namespace reradav
