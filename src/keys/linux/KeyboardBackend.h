@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "keys/KeyboardPlatform.h"
+#include "keys/linux/XkbLayout.h"
+
+namespace reradav {
+
+enum class KeyboardBackend { None, XTest, Uinput };
+
+struct OpenedKeyboard {
+    std::unique_ptr<KeyboardPlatform> keyboard;  // nullptr when no backend could be opened
+    KeyboardBackend backend = KeyboardBackend::None;
+    std::string reason;  // why there is no keyboard, as one or two sentences for the window
+};
+
+// What the choice depends on: the environment, and how each backend is opened (nullptr and a
+// reason in *error when it cannot be).
+struct KeyboardOpeners {
+    EnvLookup env;
+    std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openXTest;
+    std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openUinput;
+};
+
+// An X11 session: XDG_SESSION_TYPE=x11, or DISPLAY without WAYLAND_DISPLAY (a Wayland session
+// type rules X11 out even then: XTest would reach only XWayland windows).
+bool IsX11Session(const EnvLookup& env);
+
+// XTest in an X11 session, else uinput, else none with the reason.
+OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers);
+// The same with the real backends and the process environment.
+OpenedKeyboard OpenKeyboard(std::function<void()> serviceEvents);
+
+}  // namespace reradav

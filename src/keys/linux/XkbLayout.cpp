@@ -1,0 +1,247 @@
+#include "keys/linux/XkbLayout.h"
+
+#include <xkbcommon/xkbcommon.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <unordered_map>
+
+#include "keys/VirtualKeys.h"
+
+namespace reradav {
+namespace {
+
+constexpr xkb_keycode_t kXkbOffset = 8;  // XKB keycode = evdev code + 8
+constexpr std::uint16_t kEvdevLeftShift = 42;
+constexpr std::uint16_t kEvdevRightAlt = 100;
+constexpr std::uint16_t kEvdev102nd = 86;
+
+// 0x80-0x9F of Windows-1252; 0 marks the codes the page leaves undefined.
+constexpr char32_t kWindows1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+std::string Trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+// Shell-style KEY=value lines as /etc/default/keyboard and vconsole.conf hold them.
+std::unordered_map<std::string, std::string> ReadAssignments(const std::string& path) {
+    std::unordered_map<std::string, std::string> values;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        line = Trim(line);
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) {
+            continue;
+        }
+        std::string value = Trim(line.substr(eq + 1));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front()) {
+            value = value.substr(1, value.size() - 2);
+        }
+        values[Trim(line.substr(0, eq))] = value;
+    }
+    return values;
+}
+
+struct Pass {
+    bool shift;
+    bool altGr;
+    enum { Without102nd, Only102nd, AllKeys } keys;
+};
+
+// Plain and Shift come first, as on Windows. The extra ISO key (<> left of Z) is used only when
+// no other key gives the character without AltGr: pc105 keymaps put "<" there even for us, where
+// Windows answers Shift+comma.
+constexpr Pass kPasses[] = {
+    {false, false, Pass::Without102nd}, {true, false, Pass::Without102nd},
+    {false, false, Pass::Only102nd},    {true, false, Pass::Only102nd},
+    {false, true, Pass::AllKeys},       {true, true, Pass::AllKeys},
+};
+
+}  // namespace
+
+EnvLookup ProcessEnvironment() {
+    return [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        if (value == nullptr) {
+            return std::nullopt;
+        }
+        return std::string(value);
+    };
+}
+
+std::vector<std::string> SystemKeyboardFiles() {
+    return {"/etc/default/keyboard", "/etc/vconsole.conf"};
+}
+
+XkbNames SystemKeyboardNames(const EnvLookup& env, const std::vector<std::string>& files) {
+    XkbNames names;
+    auto fromEnv = [&](const char* name) { return env(name).value_or(std::string()); };
+    if (!fromEnv("XKB_DEFAULT_LAYOUT").empty()) {
+        names.layout = fromEnv("XKB_DEFAULT_LAYOUT");
+        names.variant = fromEnv("XKB_DEFAULT_VARIANT");
+        names.options = fromEnv("XKB_DEFAULT_OPTIONS");
+        if (!fromEnv("XKB_DEFAULT_MODEL").empty()) {
+            names.model = fromEnv("XKB_DEFAULT_MODEL");
+        }
+        if (!fromEnv("XKB_DEFAULT_RULES").empty()) {
+            names.rules = fromEnv("XKB_DEFAULT_RULES");
+        }
+        return names;
+    }
+    for (const auto& path : files) {
+        auto values = ReadAssignments(path);
+        if (values["XKBLAYOUT"].empty()) {
+            continue;
+        }
+        names.layout = values["XKBLAYOUT"];
+        names.variant = values["XKBVARIANT"];
+        names.options = values["XKBOPTIONS"];
+        if (!values["XKBMODEL"].empty()) {
+            names.model = values["XKBMODEL"];
+        }
+        return names;
+    }
+    return names;
+}
+
+char32_t Windows1252ToUnicode(std::uint8_t character) {
+    if (character >= 0x80 && character <= 0x9F) {
+        return kWindows1252High[character - 0x80];
+    }
+    return character;
+}
+
+std::unique_ptr<XkbLayout> XkbLayout::FromNames(const XkbNames& names, std::string* error) {
+    std::unique_ptr<XkbLayout> layout(new XkbLayout());
+    if (!layout->Reload(names, error)) {
+        return nullptr;
+    }
+    return layout;
+}
+
+XkbLayout::XkbLayout(xkb_keymap* keymap, std::uint32_t group) {
+    Reload(keymap, group);
+}
+
+XkbLayout::~XkbLayout() {
+    xkb_keymap_unref(keymap_);
+    xkb_context_unref(context_);
+}
+
+bool XkbLayout::Reload(const XkbNames& names, std::string* error) {
+    if (context_ == nullptr) {
+        // The names come from our own lookup, never from libxkbcommon's environment defaults.
+        context_ = xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES);
+        if (context_ == nullptr) {
+            if (error != nullptr) {
+                *error = "The keyboard layout library cannot find its data (xkb-data).";
+            }
+            return false;
+        }
+    }
+    const xkb_rule_names rmlvo = {names.rules.c_str(), names.model.c_str(), names.layout.c_str(),
+                                  names.variant.c_str(), names.options.c_str()};
+    xkb_keymap* keymap = xkb_keymap_new_from_names(context_, &rmlvo, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    if (keymap == nullptr) {
+        if (error != nullptr) {
+            *error = "The keyboard layout \"" + names.layout +
+                     (names.variant.empty() ? "" : "(" + names.variant + ")") +
+                     "\" cannot be compiled.";
+        }
+        return false;
+    }
+    Reload(keymap, 0);
+    xkb_keymap_unref(keymap);
+    return true;
+}
+
+void XkbLayout::Reload(xkb_keymap* keymap, std::uint32_t group) {
+    xkb_keymap_ref(keymap);
+    xkb_keymap_unref(keymap_);
+    keymap_ = keymap;
+    group_ = group;
+    Compute();
+}
+
+void XkbLayout::SetGroup(std::uint32_t group) {
+    if (group != group_) {
+        group_ = group;
+        Compute();
+    }
+}
+
+// Presses the same keys the emitter will press (Left Shift, Right Alt) in a fresh state and reads
+// what each key then types, so the answer holds for whatever modifier map the layout uses.
+void XkbLayout::Compute() {
+    table_.fill(-1);
+    std::unordered_map<xkb_keysym_t, std::uint8_t> wanted;
+    for (int c = 0; c < 256; ++c) {
+        const char32_t unicode = Windows1252ToUnicode(static_cast<std::uint8_t>(c));
+        if (c != 0 && unicode == 0) {
+            continue;
+        }
+        const xkb_keysym_t keysym = xkb_utf32_to_keysym(unicode);
+        if (keysym != XKB_KEY_NoSymbol) {
+            wanted.emplace(keysym, static_cast<std::uint8_t>(c));
+        }
+    }
+    const std::uint32_t layouts = xkb_keymap_num_layouts(keymap_);
+    const std::uint32_t group = group_ < layouts ? group_ : 0;
+    const xkb_keycode_t minKey = xkb_keymap_min_keycode(keymap_);
+    const xkb_keycode_t maxKey = xkb_keymap_max_keycode(keymap_);
+
+    for (const Pass& pass : kPasses) {
+        xkb_state* state = xkb_state_new(keymap_);
+        if (state == nullptr) {
+            return;
+        }
+        xkb_state_update_mask(state, 0, 0, 0, 0, 0, group);
+        if (pass.shift) {
+            xkb_state_update_key(state, kEvdevLeftShift + kXkbOffset, XKB_KEY_DOWN);
+        }
+        if (pass.altGr) {
+            xkb_state_update_key(state, kEvdevRightAlt + kXkbOffset, XKB_KEY_DOWN);
+        }
+        const std::int16_t bits =
+            static_cast<std::int16_t>((pass.shift ? kShiftBit : 0) | (pass.altGr ? kAltGrBits : 0));
+        for (xkb_keycode_t key = minKey; key <= maxKey; ++key) {
+            if (key < kXkbOffset) {
+                continue;
+            }
+            const auto evdev = static_cast<std::uint16_t>(key - kXkbOffset);
+            if ((pass.keys == Pass::Without102nd && evdev == kEvdev102nd) ||
+                (pass.keys == Pass::Only102nd && evdev != kEvdev102nd)) {
+                continue;
+            }
+            // Only keys the emitter can press, and that come back to the same key.
+            const std::uint8_t vk = VkForEvdevCode(evdev);
+            if (vk == 0 || EvdevCodeForVk(vk) != evdev) {
+                continue;
+            }
+            const xkb_keysym_t* syms = nullptr;
+            if (xkb_state_key_get_syms(state, key, &syms) != 1) {
+                continue;
+            }
+            const auto found = wanted.find(syms[0]);
+            if (found != wanted.end() && table_[found->second] == -1) {
+                table_[found->second] = static_cast<std::int16_t>(bits | vk);
+            }
+        }
+        xkb_state_unref(state);
+    }
+}
+
+}  // namespace reradav

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct xkb_context;
+struct xkb_keymap;
+
+namespace reradav {
+
+// Rules, model, layout, variant and options: the names a keymap is compiled from.
+struct XkbNames {
+    std::string rules = "evdev";
+    std::string model = "pc105";
+    std::string layout = "us";
+    std::string variant;
+    std::string options;
+};
+
+// Reads one environment variable; nullopt when unset.
+using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
+EnvLookup ProcessEnvironment();
+
+// Files that hold the system keyboard configuration (XKBLAYOUT=…), first found wins.
+std::vector<std::string> SystemKeyboardFiles();
+
+// The keyboard layout a uinput device will be read with: libxkbcommon's XKB_DEFAULT_* variables
+// when XKB_DEFAULT_LAYOUT is set, else the system configuration file, else us.
+XkbNames SystemKeyboardNames(const EnvLookup& env,
+                             const std::vector<std::string>& files = SystemKeyboardFiles());
+
+// Windows-1252 character code -> Unicode code point; 0 for the five codes the page leaves out.
+char32_t Windows1252ToUnicode(std::uint8_t character);
+
+// Answers VkKeyScanA from an XKB keymap: which key, with Shift and/or AltGr, types a character.
+// The 256 answers are computed once per keymap and group.
+class XkbLayout {
+  public:
+    static constexpr std::int16_t kShiftBit = 0x100;
+    // Control+Alt, the way Windows reports AltGr.
+    static constexpr std::int16_t kAltGrBits = 0x600;
+
+    // Compiles the keymap; nullptr and a sentence in *error when it cannot be compiled.
+    static std::unique_ptr<XkbLayout> FromNames(const XkbNames& names, std::string* error);
+    // Uses an existing keymap (e.g. the X server's); takes its own reference.
+    explicit XkbLayout(xkb_keymap* keymap, std::uint32_t group = 0);
+    ~XkbLayout();
+    XkbLayout(const XkbLayout&) = delete;
+    XkbLayout& operator=(const XkbLayout&) = delete;
+
+    // Low byte the virtual key, bit 8 Shift, bits 9-10 AltGr; -1 when no key types it.
+    std::int16_t KeyValue(std::uint8_t character) const { return table_[character]; }
+
+    // Recompiles from names; keeps the old keymap and returns false when that fails.
+    bool Reload(const XkbNames& names, std::string* error);
+    // Switches to another keymap (the server's new one) and group.
+    void Reload(xkb_keymap* keymap, std::uint32_t group);
+    // Recomputes only when the group differs.
+    void SetGroup(std::uint32_t group);
+
+    xkb_keymap* Keymap() const { return keymap_; }
+    std::uint32_t Group() const { return group_; }
+
+  private:
+    XkbLayout() = default;
+    void Compute();
+
+    xkb_context* context_ = nullptr;
+    xkb_keymap* keymap_ = nullptr;
+    std::uint32_t group_ = 0;
+    std::array<std::int16_t, 256> table_{};
+};
+
+}  // namespace reradav
