@@ -30,6 +30,7 @@ void PortControl::TogglePort() {
         serial_.SetHandshaking(flow->Handshaking);
         serial_.SetRTSEnable(flow->RTSEnable);
     }
+    serial_.SetWatchDsr(settings_.Handshake == HandshakeOptoRs);
     if (!settingsTaken || !serial_.SetPortOpen(true)) {
         ShowError();
     }

@@ -39,6 +39,9 @@ class SerialComponent {
     virtual void SetDTREnable(bool enable) = 0;
     virtual void SetHandshaking(std::int16_t mode) = 0;
     virtual void SetRTSEnable(bool enable) = 0;
+    // Watch the DSR line and raise `OnComm` with `comEvDSR` on each change; only the Opto-RS
+    // mode needs it.
+    virtual void SetWatchDsr(bool watch) = 0;
 
     virtual std::int16_t CommEvent() const = 0;
     virtual void SetInputLen(std::int16_t length) = 0;

@@ -35,7 +35,8 @@ TEST_F(PortControlTest, OpeningSetsTheComponentUpInOrderAndStartsTheTimer) {
     timer.enabled = false;
     port.SelectPort(3);
     EXPECT_EQ(serial.log,
-              "CommPort=3 Settings=19200,E,7,2 DTREnable=1 Handshaking=3 RTSEnable=1 PortOpen=1");
+              "CommPort=3 Settings=19200,E,7,2 DTREnable=1 Handshaking=3 RTSEnable=1 WatchDsr=0 "
+              "PortOpen=1");
     EXPECT_TRUE(serial.open);
     EXPECT_TRUE(timer.enabled);
     EXPECT_EQ(timer.interval, 50);
@@ -45,18 +46,18 @@ TEST_F(PortControlTest, OpeningSetsTheComponentUpInOrderAndStartsTheTimer) {
 }
 
 TEST_F(PortControlTest, FlowControlChoicesReachTheComponent) {
-    const std::pair<std::int16_t, std::string> cases[] = {{0, "Handshaking=0 RTSEnable=1"},
-                                                          {2, "Handshaking=2 RTSEnable=1"},
-                                                          {3, "Handshaking=0 RTSEnable=0"},
-                                                          {7, ""}};
+    // Only Opto-RS watches DSR; a choice outside the list leaves the line options alone.
+    const std::pair<std::int16_t, std::string> cases[] = {
+        {0, "Handshaking=0 RTSEnable=1 WatchDsr=0"},
+        {2, "Handshaking=2 RTSEnable=1 WatchDsr=0"},
+        {3, "Handshaking=0 RTSEnable=0 WatchDsr=1"},
+        {7, "WatchDsr=0"}};
     for (const auto& [handshake, expected] : cases) {
         settings.Handshake = handshake;
         serial.log.clear();
         serial.open = false;
         port.TogglePort();
-        EXPECT_NE(serial.log.find("DTREnable=1 " + expected + (expected.empty() ? "" : " ") +
-                                  "PortOpen=1"),
-                  std::string::npos)
+        EXPECT_NE(serial.log.find("DTREnable=1 " + expected + " PortOpen=1"), std::string::npos)
             << serial.log;
     }
 }
@@ -71,7 +72,7 @@ TEST_F(PortControlTest, ChoosingAnotherPortClosesFirstAndClearsTheDisplay) {
     EXPECT_EQ(window.display, "");
     EXPECT_EQ(serial.log.substr(serial.log.find("PortOpen=0")),
               "PortOpen=0 CommPort=3 "
-              "Settings=9600,N,8,1 DTREnable=1 Handshaking=0 RTSEnable=1 PortOpen=1");
+              "Settings=9600,N,8,1 DTREnable=1 Handshaking=0 RTSEnable=1 WatchDsr=0 PortOpen=1");
 }
 
 TEST_F(PortControlTest, NoneClosesAndLeavesTheTimerRunning) {

@@ -35,6 +35,7 @@ class FakeSerial : public SerialComponent {
     void SetDTREnable(bool on) override { Log("DTREnable=" + std::to_string(on)); }
     void SetHandshaking(std::int16_t mode) override { Log("Handshaking=" + std::to_string(mode)); }
     void SetRTSEnable(bool on) override { Log("RTSEnable=" + std::to_string(on)); }
+    void SetWatchDsr(bool on) override { Log("WatchDsr=" + std::to_string(on)); }
     std::int16_t CommEvent() const override { return event; }
     void SetInputLen(std::int16_t length) override { inputLen = length; }
     int InBufferCount() override {

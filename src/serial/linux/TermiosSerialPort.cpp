@@ -1,0 +1,548 @@
+#include "serial/linux/TermiosSerialPort.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <iterator>
+
+namespace reradav {
+namespace {
+
+// Output gives up when the device has taken nothing for this long (flow control holding it).
+constexpr int outputStallMs = 1000;
+constexpr int dsrPollMs = 20;
+// Reads per wake-up; the notifier fires again for the rest, so a fast line cannot starve the UI.
+constexpr int readsPerWake = 64;
+
+struct Speed {
+    std::uint32_t baud;
+    speed_t code;
+};
+
+constexpr Speed speeds[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+bool SpeedCode(std::uint32_t baud, speed_t& code) {
+    const auto it = std::find_if(std::begin(speeds), std::end(speeds),
+                                 [baud](const Speed& s) { return s.baud == baud; });
+    if (it == std::end(speeds)) {
+        return false;
+    }
+    code = it->code;
+    return true;
+}
+
+constexpr const char* oneAndHalfStopBits = "1.5 stop bits are not supported on Linux";
+
+// English, untranslated, so the caption reads the same for every user.
+std::string ErrnoWords(int err) {
+    if (err == EACCES) {
+        return "Permission denied (is the user in the dialout group?)";
+    }
+    if (const char* text = strerrordesc_np(err)) {
+        return text;
+    }
+    return "Error " + std::to_string(err);
+}
+
+// A pseudo-terminal (and some USB adapters) refuses modem-line and exclusivity ioctls; that is
+// no reason to refuse the device.
+bool IoctlUnsupported(int err) {
+    return err == ENOTTY || err == EINVAL;
+}
+
+}  // namespace
+
+bool ApplyPortTermios(termios& tio, const PortSettings& settings, std::int16_t handshaking) {
+    speed_t speed = B0;
+    if (!SpeedCode(settings.baud, speed) ||
+        settings.stopBits == PortSettings::StopBits::OneAndHalf) {
+        return false;
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CLOCAL | CREAD;
+    switch (settings.dataBits) {
+        case 5:
+            tio.c_cflag |= CS5;
+            break;
+        case 6:
+            tio.c_cflag |= CS6;
+            break;
+        case 7:
+            tio.c_cflag |= CS7;
+            break;
+        default:
+            tio.c_cflag |= CS8;
+            break;
+    }
+    switch (settings.parity) {
+        case PortSettings::Parity::None:
+            break;
+        case PortSettings::Parity::Odd:
+            tio.c_cflag |= PARENB | PARODD;
+            break;
+        case PortSettings::Parity::Even:
+            tio.c_cflag |= PARENB;
+            break;
+        case PortSettings::Parity::Mark:  // CMSPAR: PARODD selects a parity bit of 1
+            tio.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case PortSettings::Parity::Space:
+            tio.c_cflag |= PARENB | CMSPAR;
+            break;
+    }
+    if (settings.stopBits == PortSettings::StopBits::Two) {
+        tio.c_cflag |= CSTOPB;
+    }
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (handshaking == SerialComponent::comXOnXOff ||
+        handshaking == SerialComponent::comRTSXOnXOff) {
+        tio.c_iflag |= IXON | IXOFF;
+        tio.c_cc[VSTART] = 0x11;
+        tio.c_cc[VSTOP] = 0x13;
+    }
+    if (handshaking == SerialComponent::comRTS || handshaking == SerialComponent::comRTSXOnXOff) {
+        tio.c_cflag |= CRTSCTS;
+    }
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    return true;
+}
+
+std::string TermiosMismatch(const termios& wanted, const termios& actual) {
+    std::string lost;
+    const auto note = [&lost](const char* what) {
+        lost += lost.empty() ? "" : ", ";
+        lost += what;
+    };
+    const auto differs = [&](tcflag_t termios::*field, tcflag_t mask) {
+        return ((wanted.*field ^ actual.*field) & mask) != 0;
+    };
+    if (cfgetispeed(&wanted) != cfgetispeed(&actual) ||
+        cfgetospeed(&wanted) != cfgetospeed(&actual)) {
+        note("baud rate");
+    }
+    if (differs(&termios::c_cflag, CSIZE)) {
+        note("data bits");
+    }
+    // Odd/even and mark/space mean nothing without parity.
+    if (differs(&termios::c_cflag, PARENB) ||
+        ((wanted.c_cflag & PARENB) && differs(&termios::c_cflag, PARODD | CMSPAR))) {
+        note("parity");
+    }
+    if (differs(&termios::c_cflag, CSTOPB)) {
+        note("stop bits");
+    }
+    if (differs(&termios::c_cflag, CRTSCTS) || differs(&termios::c_iflag, IXON | IXOFF)) {
+        note("flow control");
+    }
+    return lost;
+}
+
+TermiosSerialPort::TermiosSerialPort(const ComDevices& devices) : devices_(devices) {}
+
+TermiosSerialPort::~TermiosSerialPort() {
+    Close();
+}
+
+bool TermiosSerialPort::Fail(int number, std::string description) {
+    lastError_ = {number, std::move(description)};
+    return false;
+}
+
+bool TermiosSerialPort::SetPortOpen(bool open) {
+    if (!open) {
+        Close();
+        return true;
+    }
+    return PortOpen() || Open();
+}
+
+bool TermiosSerialPort::Open() {
+    // Checked first: no device can help, so its own errors would only hide this one.
+    if (settings_.stopBits == PortSettings::StopBits::OneAndHalf) {
+        return Fail(EINVAL, oneAndHalfStopBits);
+    }
+    const std::string path = devices_.DeviceFor(commPort_);
+    if (path.empty()) {
+        return Fail(ENODEV, "COM" + std::to_string(commPort_) + " has no device");
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        return Fail(err, path + ": " + ErrnoWords(err));
+    }
+    fd_ = fd;  // from here on Close() undoes everything
+    path_ = path;
+    ++generation_;
+
+    const auto failClosed = [this](int err, const std::string& words) {
+        const std::string where = path_;
+        Close();
+        return Fail(err, where + ": " + words);
+    };
+    termios probe;
+    if (tcgetattr(fd_, &probe) != 0) {
+        const int err = errno;
+        return failClosed(err, err == ENOTTY ? "Not a serial port" : ErrnoWords(err));
+    }
+    // flock catches every program that locks the same way, root's too; TIOCEXCL then refuses
+    // later opens by anyone but root. Until both are ours, Close() must not touch the tty:
+    // it may belong to another program.
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno == EWOULDBLOCK ? EBUSY : errno;
+        return failClosed(err, ErrnoWords(err));
+    }
+    if (ioctl(fd_, TIOCEXCL) != 0 && !IoctlUnsupported(errno)) {
+        const int err = errno;
+        return failClosed(err, ErrnoWords(err));
+    }
+    owned_ = true;
+    if (!ApplyLine() || !ApplyModemLines()) {
+        const Error err = lastError_;
+        Close();
+        lastError_ = err;
+        return false;
+    }
+    // Bytes that arrived before the port was opened belong to nobody.
+    tcflush(fd_, TCIFLUSH);
+    rx_.clear();
+    commEvent_ = 0;
+    lastError_ = {};
+
+    if (!notifier_) {
+        notifier_ = std::make_unique<QSocketNotifier>(QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                         [this] { OnReadable(); });
+    }
+    notifier_->setSocket(fd_);
+    notifier_->setEnabled(true);
+    if (watchDsr_) {
+        StartDsrWatch();
+    }
+    return true;
+}
+
+void TermiosSerialPort::Close() {
+    // The notifier goes first: the event loop must never poll a closed descriptor.
+    if (notifier_) {
+        notifier_->setEnabled(false);
+    }
+    if (dsrTimer_) {
+        dsrTimer_->stop();
+    }
+    dsr_.reset();
+    if (fd_ >= 0) {
+        if (owned_) {
+            // Closing discards both buffers, so a line held by flow control cannot block
+            // close().
+            tcflush(fd_, TCIOFLUSH);
+            ioctl(fd_, TIOCNXCL);
+        }
+        ::close(fd_);
+        fd_ = -1;
+        owned_ = false;
+    }
+    path_.clear();
+    rx_.clear();
+}
+
+bool TermiosSerialPort::ApplyLine() {
+    termios current;
+    if (tcgetattr(fd_, &current) != 0) {
+        const int err = errno;
+        return Fail(err, path_ + ": " + ErrnoWords(err));
+    }
+    termios wanted = current;
+    if (!ApplyPortTermios(wanted, settings_, handshaking_)) {
+        return Fail(EINVAL,
+                    settings_.stopBits == PortSettings::StopBits::OneAndHalf
+                        ? oneAndHalfStopBits
+                        : "Baud rate " + std::to_string(settings_.baud) + " is not supported");
+    }
+    if (tcsetattr(fd_, TCSANOW, &wanted) != 0) {
+        const int err = errno;
+        return Fail(err, path_ + ": " + ErrnoWords(err));
+    }
+    // tcsetattr succeeds when any part took effect; only reading back shows what did.
+    termios actual;
+    if (tcgetattr(fd_, &actual) != 0) {
+        const int err = errno;
+        return Fail(err, path_ + ": " + ErrnoWords(err));
+    }
+    if (const std::string lost = TermiosMismatch(wanted, actual); !lost.empty()) {
+        return Fail(EINVAL,
+                    path_ + ": " + FormatPortSettings(settings_) + " not accepted (" + lost + ")");
+    }
+    return true;
+}
+
+bool TermiosSerialPort::ApplyModemLines() {
+    const auto set = [this](int line, bool on) {
+        int bits = line;
+        return ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) == 0 ? 0 : errno;
+    };
+    for (const int err : {set(TIOCM_DTR, dtr_), set(TIOCM_RTS, rts_)}) {
+        if (err != 0 && !IoctlUnsupported(err)) {
+            return Fail(err, path_ + ": " + ErrnoWords(err));
+        }
+    }
+    return true;
+}
+
+bool TermiosSerialPort::ChangeLine(const PortSettings& settings, std::int16_t handshaking) {
+    const PortSettings oldSettings = settings_;
+    const std::int16_t oldHandshaking = handshaking_;
+    settings_ = settings;
+    handshaking_ = handshaking;
+    if (!PortOpen() || ApplyLine()) {
+        return true;
+    }
+    const Error err = lastError_;
+    settings_ = oldSettings;
+    handshaking_ = oldHandshaking;
+    ApplyLine();
+    lastError_ = err;
+    return false;
+}
+
+bool TermiosSerialPort::SetSettings(const std::string& settings) {
+    const PortSettingsParse parsed = ParsePortSettings(settings);
+    if (!parsed.ok) {
+        return Fail(EINVAL, parsed.error);
+    }
+    speed_t unused;
+    if (!SpeedCode(parsed.settings.baud, unused)) {
+        return Fail(EINVAL,
+                    "Baud rate " + std::to_string(parsed.settings.baud) + " is not supported");
+    }
+    // 1.5 stop bits are accepted here and refused at opening, where the caption shows it.
+    return ChangeLine(parsed.settings, handshaking_);
+}
+
+void TermiosSerialPort::SetHandshaking(std::int16_t mode) {
+    if (mode < comNone || mode > comRTSXOnXOff) {
+        Fail(EINVAL, "Handshaking " + std::to_string(mode) + " is not a flow-control mode");
+        return;
+    }
+    ChangeLine(settings_, mode);
+}
+
+void TermiosSerialPort::SetDTREnable(bool enable) {
+    dtr_ = enable;
+    if (PortOpen()) {
+        ApplyModemLines();
+    }
+}
+
+void TermiosSerialPort::SetRTSEnable(bool enable) {
+    rts_ = enable;
+    if (PortOpen()) {
+        ApplyModemLines();
+    }
+}
+
+void TermiosSerialPort::SetInputLen(std::int16_t length) {
+    if (length < 0) {
+        Fail(EINVAL, "InputLen cannot be negative");
+        return;
+    }
+    inputLen_ = length;
+}
+
+bool TermiosSerialPort::Drain() {
+    char buffer[4096];
+    for (int reads = 0; reads < readsPerWake;) {
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n > 0) {
+            rx_.append(buffer, static_cast<std::size_t>(n));
+            ++reads;
+        } else if (n == 0) {
+            return false;  // a tty reads end of file only after a hang-up
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return true;
+        } else if (errno != EINTR) {
+            return false;  // EIO: the device is gone
+        }
+    }
+    return true;
+}
+
+int TermiosSerialPort::InBufferCount() {
+    // A failed read is left to the notifier, which closes the port once.
+    if (PortOpen()) {
+        Drain();
+    }
+    return static_cast<int>(std::min<std::size_t>(rx_.size(), INT32_MAX));
+}
+
+std::string TermiosSerialPort::Input() {
+    if (PortOpen()) {
+        Drain();
+    }
+    const std::size_t n = inputLen_ > 0 ? std::min<std::size_t>(rx_.size(), inputLen_) : rx_.size();
+    std::string taken = rx_.substr(0, n);
+    rx_.erase(0, n);
+    return taken;
+}
+
+void TermiosSerialPort::Output(std::string_view bytes) {
+    if (!PortOpen()) {
+        Fail(EBADF, "Port is not open");
+        return;
+    }
+    std::size_t sent = 0;
+    int err = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + sent, bytes.size() - sent);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            err = errno;
+            break;
+        }
+        pollfd writable{fd_, POLLOUT, 0};
+        const int ready = poll(&writable, 1, outputStallMs);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready == 0) {
+            err = ETIMEDOUT;
+            break;
+        }
+        if (ready < 0 || (writable.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            err = ready < 0 ? errno : EIO;
+            break;
+        }
+    }
+    if (sent < bytes.size()) {
+        Fail(err,
+             path_ + ": " + std::to_string(sent) + " of " + std::to_string(bytes.size()) +
+                 " bytes sent (" +
+                 (err == ETIMEDOUT ? std::string("the device takes no data") : ErrnoWords(err)) +
+                 ")");
+    }
+}
+
+void TermiosSerialPort::OnReadable() {
+    if (!PortOpen()) {
+        return;
+    }
+    // Off while the handler runs: it may service events and must not be re-entered.
+    notifier_->setEnabled(false);
+    const unsigned generation = generation_;
+    const std::size_t before = rx_.size();
+    bool alive = Drain();
+    if (alive && rx_.size() == before) {
+        // Woken with nothing to read: a hang-up may show only in poll's flags.
+        pollfd p{fd_, POLLIN, 0};
+        alive = !(poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)));
+    }
+    if (rx_.size() > before) {
+        // Bytes that came before a hang-up are still delivered.
+        commEvent_ = comEvReceive;
+        if (onComm_) {
+            onComm_();
+        }
+        if (generation != generation_ || !PortOpen()) {
+            return;  // the handler closed or reopened the port
+        }
+    }
+    if (!alive) {
+        HangUp();
+        return;
+    }
+    notifier_->setEnabled(true);
+}
+
+void TermiosSerialPort::HangUp() {
+    const std::string path = path_;
+    Close();
+    lastError_ = {ENODEV, path + ": Device disconnected"};
+    if (onHangUp_) {
+        onHangUp_();
+    }
+}
+
+int TermiosSerialPort::ReadModemLines(int fd, int& lines) {
+    return ioctl(fd, TIOCMGET, &lines) == 0 ? 0 : errno;
+}
+
+void TermiosSerialPort::SetWatchDsr(bool watch) {
+    watchDsr_ = watch;
+    if (!PortOpen()) {
+        return;
+    }
+    if (watch) {
+        StartDsrWatch();
+    } else {
+        if (dsrTimer_) {
+            dsrTimer_->stop();
+        }
+        dsr_.reset();
+    }
+}
+
+void TermiosSerialPort::StartDsrWatch() {
+    int lines = 0;
+    if (ReadModemLines(fd_, lines) != 0) {
+        dsr_.reset();  // no modem lines: nothing to watch
+        return;
+    }
+    dsr_ = (lines & TIOCM_DSR) != 0;
+    if (!dsrTimer_) {
+        dsrTimer_ = std::make_unique<QTimer>();
+        dsrTimer_->setInterval(dsrPollMs);
+        QObject::connect(dsrTimer_.get(), &QTimer::timeout, dsrTimer_.get(), [this] { PollDsr(); });
+    }
+    dsrTimer_->start();
+}
+
+void TermiosSerialPort::PollDsr() {
+    int lines = 0;
+    if (!PortOpen()) {
+        return;
+    }
+    if (const int err = ReadModemLines(fd_, lines); err != 0) {
+        if (IoctlUnsupported(err)) {
+            dsrTimer_->stop();
+        }
+        return;  // a lost device is the read notifier's to report
+    }
+    const bool dsr = (lines & TIOCM_DSR) != 0;
+    if (dsr_ && *dsr_ == dsr) {
+        return;
+    }
+    dsr_ = dsr;
+    commEvent_ = comEvDSR;
+    if (onComm_) {
+        onComm_();
+    }
+}
+
+}  // namespace reradav

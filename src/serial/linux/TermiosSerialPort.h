@@ -1,0 +1,107 @@
+#pragma once
+
+#include "serial/ComDevices.h"
+#include "serial/SerialComponent.h"
+
+#include <termios.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class QSocketNotifier;
+class QTimer;
+
+namespace reradav {
+
+// Terminal attributes for a line setting and flow-control mode, on top of raw mode. Kept apart
+// from the device so the flag arithmetic can be checked without hardware. Returns false when
+// termios has no code for the rate or the setting cannot be expressed (1.5 stop bits).
+bool ApplyPortTermios(termios& tio, const PortSettings& settings, std::int16_t handshaking);
+
+// Names the parts of `wanted` that `actual` lost ("parity, data bits"); empty when they agree.
+std::string TermiosMismatch(const termios& wanted, const termios& actual);
+
+// `SerialComponent` over a Linux tty. Received bytes are announced through a QSocketNotifier and
+// DSR through a QTimer, so a Qt event loop must run on the thread that owns the object.
+class TermiosSerialPort : public SerialComponent {
+  public:
+    // `devices` is consulted at each opening, so `Device<n>` changes apply to the next one;
+    // it must outlive this object.
+    explicit TermiosSerialPort(const ComDevices& devices);
+    ~TermiosSerialPort() override;
+
+    TermiosSerialPort(const TermiosSerialPort&) = delete;
+    TermiosSerialPort& operator=(const TermiosSerialPort&) = delete;
+
+    bool PortOpen() const override { return fd_ >= 0; }
+    bool SetPortOpen(bool open) override;
+    void SetCommPort(std::int16_t port) override { commPort_ = port; }
+    bool SetSettings(const std::string& settings) override;
+    void SetDTREnable(bool enable) override;
+    void SetHandshaking(std::int16_t mode) override;
+    void SetRTSEnable(bool enable) override;
+
+    std::int16_t CommEvent() const override { return commEvent_; }
+    void SetInputLen(std::int16_t length) override;
+    int InBufferCount() override;
+    std::string Input() override;
+    void Output(std::string_view bytes) override;
+
+    Error LastError() const override { return lastError_; }
+
+    void SetOnComm(std::function<void()> handler) override { onComm_ = std::move(handler); }
+    void SetOnHangUp(std::function<void()> handler) override { onHangUp_ = std::move(handler); }
+
+    // Raise `OnComm` with `comEvDSR` when DSR changes (Opto-RS mode). Off by default: polling a
+    // modem line costs wake-ups that the other modes do not need.
+    void SetWatchDsr(bool watch) override;
+    bool WatchDsr() const { return watchDsr_; }
+
+    // The device of the open port, empty when closed.
+    const std::string& DevicePath() const { return path_; }
+
+  protected:
+    // TIOCMGET; returns 0 or an errno value. A seam for tests: a pseudo-terminal has no modem
+    // lines.
+    virtual int ReadModemLines(int fd, int& lines);
+
+  private:
+    bool Open();
+    void Close();
+    bool Fail(int number, std::string description);
+    // Installs new line settings; on an open port a refusal restores the old ones.
+    bool ChangeLine(const PortSettings& settings, std::int16_t handshaking);
+    bool ApplyLine();
+    bool ApplyModemLines();
+    void StartDsrWatch();
+    void OnReadable();
+    void PollDsr();
+    // Moves waiting bytes into rx_; false when the device reported end of file or an error.
+    bool Drain();
+    void HangUp();
+
+    const ComDevices& devices_;
+    std::int16_t commPort_ = 1;
+    PortSettings settings_;
+    bool dtr_ = false;
+    bool rts_ = false;
+    std::int16_t handshaking_ = comNone;
+    std::int16_t inputLen_ = 0;
+    std::int16_t commEvent_ = 0;
+    Error lastError_;
+    std::function<void()> onComm_;
+    std::function<void()> onHangUp_;
+
+    int fd_ = -1;
+    bool owned_ = false;       // flock and TIOCEXCL are ours: closing may reset the tty
+    unsigned generation_ = 0;  // counts openings, so a callback can tell a reopened port apart
+    std::string path_;
+    std::string rx_;  // read from the device, not yet taken by Input()
+    bool watchDsr_ = false;
+    std::optional<bool> dsr_;  // last DSR state seen; nullopt when it cannot be read
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<QTimer> dsrTimer_;
+};
+
+}  // namespace reradav
