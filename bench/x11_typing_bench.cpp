@@ -1,0 +1,116 @@
+// Typing into a real X window: the rate over one long read, and the latency from the last
+// byte written to the pseudo-terminal to the first key at the target.
+#include <sys/stat.h>
+#include <QCoreApplication>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "app/X11Wedge.h"
+
+using reradav::test::X11Wedge;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Typing runs inside the event loop, so the target's file is watched from another thread:
+// the times at which it first holds some text and at which it holds `size` bytes.
+struct Arrival {
+    Clock::time_point first, complete;
+};
+
+Arrival Watch(const std::string& path, std::size_t size, const std::atomic<bool>& stop) {
+    Arrival a{};
+    bool seen = false;
+    while (!stop) {
+        struct stat st {};
+        const auto now = Clock::now();
+        if (stat(path.c_str(), &st) == 0 && st.st_size > 0) {
+            if (!seen) {
+                a.first = now;
+                seen = true;
+            }
+            if (static_cast<std::size_t>(st.st_size) >= size) {
+                a.complete = now;
+                break;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    return a;
+}
+
+// Sends one scan and runs the event loop until the watcher saw it all (or 60 s passed).
+Arrival ScanAndWatch(X11Wedge& wedge, const std::string& scan, Clock::time_point* sent) {
+    wedge.ClearReceived();
+    std::atomic<bool> stop{false};
+    Arrival arrival{};
+    std::thread watcher([&] { arrival = Watch(wedge.OutputPath(), scan.size(), stop); });
+    *sent = Clock::now();
+    wedge.Scan(scan);
+    const auto deadline = *sent + std::chrono::seconds(60);
+    while (wedge.Received().size() < scan.size() && Clock::now() < deadline) {
+        wedge.RunFor(1);
+    }
+    stop = true;
+    watcher.join();
+    return arrival;
+}
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+std::size_t Misplaced(const std::string& sent, const std::string& received) {
+    std::size_t bad = sent.size() > received.size() ? sent.size() - received.size() : 0;
+    for (std::size_t i = 0; i < std::min(sent.size(), received.size()); ++i) {
+        bad += sent[i] != received[i];
+    }
+    return bad;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    X11Wedge wedge;
+    std::string error;
+    if (!wedge.Start(&error)) {
+        std::fprintf(stderr, "cannot start: %s\n", error.c_str());
+        return 1;
+    }
+
+    const std::string alphabet =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.,-/";
+    std::string scan;
+    for (std::size_t i = 0; scan.size() < 2000; ++i) {
+        scan += alphabet[(i * 7) % alphabet.size()];
+    }
+    Clock::time_point sent;
+    const Arrival long_read = ScanAndWatch(wedge, scan, &sent);
+    wedge.RunFor(200);
+    const std::string received = wedge.Received();
+    const double seconds = Ms(long_read.complete - long_read.first) / 1000.0;
+    std::printf("typing rate: %.0f characters/s over %zu characters (target >= 250)\n",
+                static_cast<double>(scan.size()) / seconds, scan.size());
+    std::printf("lost or misplaced: %zu\n", Misplaced(scan, received));
+
+    std::vector<double> latencies;
+    const std::string code = "4006381333931";
+    for (int i = 0; i < 100; ++i) {
+        const Arrival a = ScanAndWatch(wedge, code, &sent);
+        latencies.push_back(Ms(a.first - sent));
+        wedge.RunFor(20);
+    }
+    std::sort(latencies.begin(), latencies.end());
+    std::printf(
+        "latency last byte -> first key over %zu scans: p50 %.1f ms, p99 %.1f ms "
+        "(target p99 <= 210)\n",
+        latencies.size(), latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100]);
+    return 0;
+}

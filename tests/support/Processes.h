@@ -1,0 +1,38 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace reradav::test {
+
+// The full path of a program on $PATH.
+std::optional<std::string> FindProgram(const std::string& name);
+// Starts a program; its standard output goes to `stdoutFd` when not -1, its errors to
+// /dev/null. -1 when it cannot be started.
+pid_t Spawn(const std::string& program, std::vector<std::string> args, int stdoutFd = -1);
+// Runs a program to its end; its exit status, or -1.
+int RunToEnd(const std::string& program, const std::vector<std::string>& args);
+void Stop(pid_t pid);
+
+// A private X server (-noreset keeps a layout set with setxkbmap); it picks a free display.
+class XvfbServer {
+  public:
+    XvfbServer() = default;
+    ~XvfbServer() { Stop(pid_); }
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    // False with a reason when Xvfb is missing or did not start.
+    bool Start(std::string* error);
+    const std::string& Display() const { return display_; }
+    bool SetLayout(const std::string& layout);
+
+  private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+}  // namespace reradav::test
