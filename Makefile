@@ -26,6 +26,7 @@ test: test-default test-asan
 
 bench: build
 	build/default/bench/engine_bench
+	build/default/bench/x11_typing_bench
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

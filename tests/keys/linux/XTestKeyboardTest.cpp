@@ -16,101 +16,35 @@
 #include <vector>
 
 #include "keys/VirtualKeys.h"
+#include "support/Processes.h"
 
 // Xlib last: its macros (None, Bool, Status) break gtest's headers.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-extern char** environ;
-
 namespace reradav {
 namespace {
 
-std::optional<std::string> FindProgram(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::istringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
-    std::string dir;
-    while (std::getline(dirs, dir, ':')) {
-        const std::string candidate = dir + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return std::nullopt;
-}
-
-pid_t Spawn(const std::string& program, std::vector<std::string> args) {
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-int RunToEnd(const std::string& program, const std::vector<std::string>& args) {
-    const pid_t pid = Spawn(program, args);
-    int status = -1;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) {
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// A private Xvfb (-noreset keeps a layout set with setxkbmap). -displayfd lets it pick a free
-// display number and tells us once it accepts connections.
+// Each test talks to a private Xvfb of its own.
 class XTestKeyboardTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const auto xvfb = FindProgram("Xvfb");
-        if (!xvfb) {
-            GTEST_SKIP() << "Xvfb is not installed";
+        std::string why;
+        if (!server_.Start(&why)) {
+            GTEST_SKIP() << why;
         }
-        int pipeFds[2];
-        ASSERT_EQ(pipe(pipeFds), 0);
-        fcntl(pipeFds[0], F_SETFD, FD_CLOEXEC);
-        server_ = Spawn(*xvfb, {"-displayfd", std::to_string(pipeFds[1]), "-noreset", "-nolisten",
-                                "tcp", "-screen", "0", "320x240x24"});
-        close(pipeFds[1]);
-        std::string number;
-        char c = 0;
-        while (read(pipeFds[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        close(pipeFds[0]);
-        ASSERT_GT(server_, 0);
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-        display_ = ":" + number;
+        display_ = server_.Display();
 
         std::string error;
         keyboard_ = XTestKeyboard::Open(nullptr, &error, display_.c_str());
         ASSERT_NE(keyboard_, nullptr) << error;
     }
 
-    void TearDown() override {
-        keyboard_.reset();
-        if (server_ > 0) {
-            kill(server_, SIGTERM);
-            waitpid(server_, nullptr, 0);
-        }
-    }
+    void TearDown() override { keyboard_.reset(); }
 
     void SetServerLayout(const std::string& layout) {
-        const auto setxkbmap = FindProgram("setxkbmap");
-        if (!setxkbmap) {
-            GTEST_SKIP() << "setxkbmap is not installed";
-        }
-        ASSERT_EQ(RunToEnd(*setxkbmap, {"-display", display_, layout}), 0);
+        ASSERT_TRUE(server_.SetLayout(layout)) << "setxkbmap " << layout;
     }
 
     bool LockBit(std::uint8_t vk) {
@@ -143,7 +77,7 @@ class XTestKeyboardTest : public ::testing::Test {
         }
     }
 
-    pid_t server_ = -1;
+    test::XvfbServer server_;
     std::string display_;
     std::unique_ptr<XTestKeyboard> keyboard_;
 };
