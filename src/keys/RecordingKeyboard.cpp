@@ -58,8 +58,8 @@ std::int16_t RecordingKeyboard::VkKeyScanA(std::uint8_t character) {
     return UsLayoutVkKeyScan(character);
 }
 
-std::uint32_t RecordingKeyboard::MapVirtualKeyA(std::uint32_t code, std::uint32_t) {
-    return EvdevCodeForVk(static_cast<std::uint8_t>(code)) & 0xFF;
+std::uint32_t RecordingKeyboard::MapVirtualKeyA(std::uint32_t code, std::uint32_t mapType) {
+    return ScanCodeForVk(code, mapType);
 }
 
 void RecordingKeyboard::keybd_event(std::uint8_t vk, std::uint8_t, std::uint32_t flags) {

@@ -103,6 +103,13 @@ std::uint16_t EvdevCodeForVk(std::uint8_t vk) {
     return kTables.toEvdev[vk];
 }
 
+std::uint32_t ScanCodeForVk(std::uint32_t code, std::uint32_t mapType) {
+    if (mapType != 0 || code > 0xFF) {
+        return 0;
+    }
+    return EvdevCodeForVk(static_cast<std::uint8_t>(code)) & 0xFFu;
+}
+
 std::uint8_t VkForEvdevCode(std::uint16_t evdevCode) {
     return evdevCode < kTables.fromEvdev.size() ? kTables.fromEvdev[evdevCode] : 0;
 }

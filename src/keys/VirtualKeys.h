@@ -27,6 +27,9 @@ enum VirtualKey : std::uint8_t {
 
 // Linux evdev key code (KEY_*) of the key at a virtual key's US position; 0 when none.
 std::uint16_t EvdevCodeForVk(std::uint8_t vk);
+// MapVirtualKeyA: with map type 0, the scan code of a virtual key, which on Linux is the low
+// byte of its evdev code; 0 for any other map type or code.
+std::uint32_t ScanCodeForVk(std::uint32_t code, std::uint32_t mapType);
 // The virtual key whose US position is that evdev key; 0 when none.
 std::uint8_t VkForEvdevCode(std::uint16_t evdevCode);
 

@@ -65,7 +65,7 @@ TEST_F(FramingTest, TheNumericFilterKeepsDigitsPointAndMinus) {
     EXPECT_EQ(reads, (std::vector<std::string>{"12345", "-12.5", "125"}));
 }
 
-TEST_F(FramingTest, TheFilterIsReadForEveryCharacter) {
+TEST_F(FramingTest, TheFilterIsReadAfreshAtEveryTick) {
     Receive("a1");
     Tick();
     prefs.numFilter = 1;

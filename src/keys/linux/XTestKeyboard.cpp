@@ -159,7 +159,7 @@ std::int16_t XTestKeyboard::VkKeyScanA(std::uint8_t character) {
 }
 
 std::uint32_t XTestKeyboard::MapVirtualKeyA(std::uint32_t code, std::uint32_t mapType) {
-    return EvdevScanCode(code, mapType);
+    return ScanCodeForVk(code, mapType);
 }
 
 void XTestKeyboard::keybd_event(std::uint8_t vk, std::uint8_t /*scan*/, std::uint32_t flags) {
