@@ -77,14 +77,14 @@ std::string KeyTransKey(int code) {
     return "KeyTrans" + std::to_string(code);
 }
 
-std::string DeviceKey(std::size_t port) {
+std::string DeviceKey(int port) {
     return "Device" + std::to_string(port);
 }
 
 }  // namespace
 
 void LoadSettings(const ProfileFile& profile, std::string_view commandLine, AppSettings& settings,
-                  SettingsControls& controls, DevicePaths& devices) {
+                  SettingsControls& controls, ComDevices& devices) {
     auto text = [&](std::string_view key, std::string_view fallback) {
         return profile.GetString(kSettingsSection, key, fallback);
     };
@@ -104,9 +104,9 @@ void LoadSettings(const ProfileFile& profile, std::string_view commandLine, AppS
     settings.Password = text("Password", "");
 
     // The port choice below opens the port, which needs the device of that port.
-    for (std::size_t port = 1; port < devices.size(); ++port) {
+    for (int port = ComDevices::firstPort; port <= ComDevices::lastPort; ++port) {
         if (std::optional<std::string> device = profile.Find(kSettingsSection, DeviceKey(port))) {
-            devices[port] = *device;
+            devices.Set(port, *device);
         }
     }
     controls.SetCombo1ListIndex(PortIndexFrom(integer("ComPort")));
@@ -124,7 +124,7 @@ void LoadSettings(const ProfileFile& profile, std::string_view commandLine, AppS
 }
 
 void SaveSettings(ProfileFile& profile, const AppSettings& settings, SettingsControls& controls,
-                  const DevicePaths& devices) {
+                  const ComDevices& devices) {
     auto write = [&](std::string_view key, std::string_view value) {
         profile.WriteString(kSettingsSection, key, value);
     };
@@ -149,16 +149,16 @@ void SaveSettings(ProfileFile& profile, const AppSettings& settings, SettingsCon
     for (int code = 0; code < 256; ++code) {
         write(KeyTransKey(code), settings.KeyTrans[static_cast<std::size_t>(code)]);
     }
-    for (std::size_t port = 1; port < devices.size(); ++port) {
+    for (int port = ComDevices::firstPort; port <= ComDevices::lastPort; ++port) {
         std::string key = DeviceKey(port);
-        if (!devices[port].empty() || profile.Find(kSettingsSection, key)) {
-            write(key, devices[port]);
+        if (devices.HasOverride(port) || profile.Find(kSettingsSection, key)) {
+            write(key, devices.HasOverride(port) ? devices.DeviceFor(port) : std::string());
         }
     }
 }
 
 std::string LoadSettings(const std::filesystem::path& file, std::string_view commandLine,
-                         AppSettings& settings, SettingsControls& controls, DevicePaths& devices) {
+                         AppSettings& settings, SettingsControls& controls, ComDevices& devices) {
     ProfileFile profile;
     std::string error = profile.Load(file);
     LoadSettings(profile, commandLine, settings, controls, devices);
@@ -166,7 +166,7 @@ std::string LoadSettings(const std::filesystem::path& file, std::string_view com
 }
 
 std::string SaveSettings(const std::filesystem::path& file, const AppSettings& settings,
-                         SettingsControls& controls, const DevicePaths& devices) {
+                         SettingsControls& controls, const ComDevices& devices) {
     ProfileFile profile;
     std::string error = profile.Load(file);
     // The start-at-logon step runs whether or not the file can be written.

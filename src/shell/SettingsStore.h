@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "serial/ComDevices.h"
 #include "shell/AppSettings.h"
 #include "shell/ProfileFile.h"
 #include "shell/SettingsControls.h"
@@ -15,23 +16,20 @@ namespace reradav {
 inline constexpr std::string_view kSettingsSection = "Reradav";
 inline constexpr std::string_view kDefaultCommSettings = "9600,N,8,1";
 
-// Device of each port from the keys "Device1".."Device16": entry n for COMn (entry 0 unused).
-// An empty entry means the built-in device for that port.
-using DevicePaths = std::array<std::string, 17>;
-
 // Loads every setting from the profile in start-up order, setting the controls (whose handlers
 // run, opening the chosen port) and the fields of `settings`. `settings.KeyTrans` must already
-// hold the built-in table: an absent "KeyTrans<i>" keeps entry i. Device entries whose key is
-// absent are kept. "/M" anywhere in `commandLine` (case-sensitive) forces the minimised state.
-// Never fails: absent keys take their defaults and unusable values are mapped to usable ones.
+// hold the built-in table: an absent "KeyTrans<i>" keeps entry i. "Device<n>" keys override
+// the device of COMn (an empty value restores the built-in one); absent ones change nothing. "/M"
+// anywhere in `commandLine` (case-sensitive) forces the minimised state. Never fails: absent keys
+// take their defaults and unusable values are mapped to usable ones.
 void LoadSettings(const ProfileFile& profile, std::string_view commandLine, AppSettings& settings,
-                  SettingsControls& controls, DevicePaths& devices);
+                  SettingsControls& controls, ComDevices& devices);
 
 // Writes every key in shutdown order into the profile, running controls.RegisterStartup()
 // between "IgnoreDups" and "RemoveReturns"; then the device entries that are set, and those
 // whose key the profile already has (so that clearing one sticks).
 void SaveSettings(ProfileFile& profile, const AppSettings& settings, SettingsControls& controls,
-                  const DevicePaths& devices);
+                  const ComDevices& devices);
 
 // The same on the settings file itself; each returns "" or what went wrong. A missing file
 // loads as all defaults without complaint; an unreadable one loads as defaults too, and the
@@ -39,9 +37,9 @@ void SaveSettings(ProfileFile& profile, const AppSettings& settings, SettingsCon
 // kept; when the file exists but cannot be read it is not overwritten, so nothing in it is lost.
 [[nodiscard]] std::string LoadSettings(const std::filesystem::path& file,
                                        std::string_view commandLine, AppSettings& settings,
-                                       SettingsControls& controls, DevicePaths& devices);
+                                       SettingsControls& controls, ComDevices& devices);
 [[nodiscard]] std::string SaveSettings(const std::filesystem::path& file,
                                        const AppSettings& settings, SettingsControls& controls,
-                                       const DevicePaths& devices);
+                                       const ComDevices& devices);
 
 }  // namespace reradav

@@ -15,6 +15,11 @@
 namespace reradav {
 namespace {
 
+// The device a settings key set for COMn, "" when the port keeps its built-in one.
+std::string Override(const ComDevices& devices, int port) {
+    return devices.HasOverride(port) ? devices.DeviceFor(port) : std::string();
+}
+
 using ::testing::ElementsAreArray;
 using CheckBox = SettingsControls::CheckBox;
 
@@ -44,7 +49,7 @@ KeyTransTable StartTable() {
 struct State {
     AppSettings settings;
     FakeSettingsControls controls;
-    DevicePaths devices;
+    ComDevices devices;
     State() { settings.KeyTrans = StartTable(); }
 };
 
@@ -193,7 +198,7 @@ TEST(SettingsFirstStart, NoFileGivesTheDefaultsAndTheSaveWritesAllKeysInOrder) {
     EXPECT_EQ(state.settings.DataBitsIndex, 3);
     EXPECT_EQ(state.settings.StopBitsIndex, 0);
     EXPECT_EQ(state.settings.KeyTrans, StartTable());
-    EXPECT_THAT(state.devices, ::testing::Each(""));
+    EXPECT_TRUE(state.devices.Overrides().empty());
     EXPECT_FALSE(std::filesystem::exists(file));
 
     // The user picks COM3, the no-selection sound, and minimises before exit.
@@ -240,7 +245,7 @@ TEST(SettingsLoad, ControlsAreSetInStartUpOrderWithThePortSettingsLoadedFirst) {
                         state.settings.CommSettings,
                         std::to_string(state.settings.BaudIndex),
                         state.settings.Password,
-                        state.devices[2],
+                        Override(state.devices, 2),
                         state.settings.KeyTrans[65]};
     };
     state.controls.onWindowStateChange = [&] {
@@ -554,8 +559,8 @@ TEST(SettingsSave, ValuesComeFromTheControlsAndTheSettings) {
 
 TEST(SettingsDevices, LoadedWhenPresentKeptWhenAbsent) {
     State state;
-    state.devices[3] = "/dev/ttyS9";
-    state.devices[4] = "/dev/old";
+    state.devices.Set(3, "/dev/ttyS9");
+    state.devices.Set(4, "/dev/old");
     LoadText(state,
              "[Reradav]\r\n"
              "Device1=/dev/serial/by-id/usb-Scanner_1234-if00\r\n"
@@ -563,18 +568,18 @@ TEST(SettingsDevices, LoadedWhenPresentKeptWhenAbsent) {
              "Device16= \"/dev/with blank\" \r\n"
              "Device17=/dev/none\r\n"
              "Device0=/dev/none\r\n");
-    EXPECT_EQ(state.devices[1], "/dev/serial/by-id/usb-Scanner_1234-if00");
-    EXPECT_EQ(state.devices[3], "/dev/ttyS9");
-    EXPECT_EQ(state.devices[4], "");
-    EXPECT_EQ(state.devices[16], "/dev/with blank");
-    EXPECT_EQ(state.devices[0], "");
+    EXPECT_EQ(Override(state.devices, 1), "/dev/serial/by-id/usb-Scanner_1234-if00");
+    EXPECT_EQ(Override(state.devices, 3), "/dev/ttyS9");
+    EXPECT_EQ(Override(state.devices, 4), "");
+    EXPECT_EQ(Override(state.devices, 16), "/dev/with blank");
+    EXPECT_EQ(Override(state.devices, 0), "");
 }
 
 TEST(SettingsDevices, SavedAfterTheTranslationKeysOnlyWhenSetOrAlreadyInTheFile) {
     State state;
-    state.devices[5] = "/dev/ttyUSB9";
-    state.devices[2] = "/dev/ttyS1";
-    state.devices[16] = "";
+    state.devices.Set(5, "/dev/ttyUSB9");
+    state.devices.Set(2, "/dev/ttyS1");
+    state.devices.Set(16, "");
     ProfileFile profile("[Reradav]\r\nDevice16=/dev/cleared\r\n");
     SaveSettings(profile, state.settings, state.controls, state.devices);
     std::vector<std::string> lines = Lines(profile.Text());
