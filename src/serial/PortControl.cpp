@@ -26,11 +26,7 @@ void PortControl::TogglePort() {
     // A line-settings string the component refuses is reported like a failed opening.
     const bool settingsTaken = serial_.SetSettings(settings_.CommSettings);
     serial_.SetDTREnable(true);
-    if (auto flow = FlowControlFor(settings_.Handshake)) {
-        serial_.SetHandshaking(flow->Handshaking);
-        serial_.SetRTSEnable(flow->RTSEnable);
-    }
-    serial_.SetWatchDsr(settings_.Handshake == HandshakeOptoRs);
+    ApplyFlowControl();
     if (!settingsTaken || !serial_.SetPortOpen(true)) {
         ShowError();
     }
@@ -42,6 +38,27 @@ void PortControl::TogglePort() {
     } else {
         timer_.SetEnabled(false);
     }
+}
+
+void PortControl::ReapplySettings() {
+    if (!serial_.PortOpen()) {
+        return;
+    }
+    serial_.SetPortOpen(false);
+    const bool settingsTaken = serial_.SetSettings(settings_.CommSettings);
+    ApplyFlowControl();
+    if (!settingsTaken || !serial_.SetPortOpen(true)) {
+        PortLost();
+    }
+}
+
+// A flow-control choice outside the list leaves the component's modes as they were.
+void PortControl::ApplyFlowControl() {
+    if (auto flow = FlowControlFor(settings_.Handshake)) {
+        serial_.SetHandshaking(flow->Handshaking);
+        serial_.SetRTSEnable(flow->RTSEnable);
+    }
+    serial_.SetWatchDsr(settings_.Handshake == HandshakeOptoRs);
 }
 
 void PortControl::PortLost() {

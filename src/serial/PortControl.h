@@ -32,10 +32,15 @@ class PortControl {
     void SelectPort(std::int16_t n);
     // Closes the port when open, otherwise opens it with the current settings.
     void TogglePort();
+    // New line settings and flow control for an open port (the port settings dialog's OK):
+    // closed and opened again with them; a failure is shown like a failed opening and leaves
+    // the port closed. A closed port takes them at its next opening.
+    void ReapplySettings();
     // The serial component lost its open port (hang-up): shown like a failed opening.
     void PortLost();
 
   private:
+    void ApplyFlowControl();
     void ShowError();
 
     AppSettings& settings_;

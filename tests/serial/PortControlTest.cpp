@@ -128,5 +128,38 @@ TEST_F(PortControlTest, ALostPortShowsTheErrorAndStopsTheTimer) {
     EXPECT_FALSE(timer.enabled);
 }
 
+TEST_F(PortControlTest, NewSettingsReopenAnOpenPortWithoutTouchingDtrOrThePortNumber) {
+    port.SelectPort(4);
+    serial.log.clear();
+    window.captions.clear();
+    settings.CommSettings = "1200,M,7,1.5";
+    settings.Handshake = 3;
+    port.ReapplySettings();
+    EXPECT_EQ(serial.log,
+              "PortOpen=0 Settings=1200,M,7,1.5 Handshaking=0 RTSEnable=0 WatchDsr=1 PortOpen=1");
+    EXPECT_TRUE(serial.open);
+    EXPECT_TRUE(window.captions.empty());  // still shown as active on COM4
+}
+
+TEST_F(PortControlTest, NewSettingsWaitForTheNextOpeningOfAClosedPort) {
+    settings.CommSettings = "4800,E,7,2";
+    port.ReapplySettings();
+    EXPECT_EQ(serial.log, "");
+    EXPECT_FALSE(serial.open);
+}
+
+TEST_F(PortControlTest, AFailedReopenLeavesThePortClosedAndSaysWhy) {
+    port.SelectPort(4);
+    serial.failOpen = true;
+    serial.error = {16, "/dev/ttyS3: Device or resource busy"};
+    settings.Handshake = -1;  // outside the list: the modes are left alone
+    serial.log.clear();
+    port.ReapplySettings();
+    EXPECT_EQ(serial.log, "PortOpen=0 Settings=9600,N,8,1 WatchDsr=0 PortOpen=1");
+    EXPECT_FALSE(serial.open);
+    EXPECT_FALSE(timer.enabled);
+    EXPECT_EQ(window.captions.back(), "Reradav (Error: /dev/ttyS3: Device or resource busy)");
+}
+
 }  // namespace
 }  // namespace reradav
