@@ -6,6 +6,7 @@
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    Q_INIT_RESOURCE(reradav);  // the icon, from a static library
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
