@@ -36,6 +36,8 @@ class Engine : private FramingTimer {
 
     // Why nothing can be typed, as a sentence for the user; empty when a keyboard is open.
     const std::string& KeyboardProblem() const { return keyboardProblem_; }
+    // No further read starts (quitting); one being typed is finished.
+    void StopReading() { timer_.stop(); }
     // True while a key string is being typed (quitting waits for it).
     bool Typing() const { return emitter_ && emitter_->Typing(); }
 
