@@ -1,0 +1,35 @@
+# Installation under CMAKE_INSTALL_PREFIX (`make install PREFIX=...`). udev and systemd read
+# lib/udev/rules.d and lib/systemd/user below their own prefixes, not the multiarch libdir.
+include(GNUInstallDirs)
+
+if(TARGET reradav)
+    install(TARGETS reradav RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+install(TARGETS reradav-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(EXISTS ${PROJECT_SOURCE_DIR}/docs/Reradav.html)
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/Reradav.html DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/data/reradav.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/data/reradav.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/reradav.1 ${PROJECT_SOURCE_DIR}/docs/reradav-sim.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/data/70-reradav-uinput.rules DESTINATION lib/udev/rules.d)
+
+# The unit names the installed program, so it is written when the prefix is known: at install
+# time, where `cmake --install --prefix` may differ from the configured prefix.
+set(RERADAV_UNIT ${PROJECT_BINARY_DIR}/install/reradav-headless.service)
+install(CODE "
+    set(RERADAV_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+    if(NOT IS_ABSOLUTE \"\${RERADAV_BINDIR}\")
+        set(RERADAV_BINDIR \"\${CMAKE_INSTALL_PREFIX}/\${RERADAV_BINDIR}\")
+    endif()
+    configure_file(\"${PROJECT_SOURCE_DIR}/data/reradav-headless.service.in\"
+                   \"${RERADAV_UNIT}\" @ONLY)
+")
+install(FILES ${RERADAV_UNIT} DESTINATION lib/systemd/user)
+
+# Installs into a scratch DESTDIR and prefix, checks every file, uninstalls.
+add_test(NAME install_and_uninstall
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/install/check-install.sh
+            ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} $<TARGET_EXISTS:reradav>)
+set_tests_properties(install_and_uninstall PROPERTIES TIMEOUT 120)
