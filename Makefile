@@ -1,7 +1,8 @@
 # Front end for the CMake presets. `make test` is what CI runs.
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: all deps build test test-default test-asan bench format clean
+.PHONY: all deps build test test-default test-asan bench format clean install uninstall
 
 all: build
 
@@ -27,6 +28,13 @@ test: test-default test-asan
 bench: build
 	build/default/bench/engine_bench
 	build/default/bench/x11_typing_bench
+
+# DESTDIR is honoured too (staged installs); give uninstall the same one.
+install: build
+	cmake --install build/default --prefix $(PREFIX)
+
+uninstall:
+	tools/uninstall build/default/install_manifest.txt
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,40 +1,36 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "app/Engine.h"
+#include "app/KeyTargetDesk.h"
 #include "serial/ComDevices.h"
 #include "support/Fakes.h"
-#include "support/Processes.h"
 
 namespace reradav::test {
 
-// The whole wedge under a private X server: a pseudo-terminal plays the scanner on COM16, the
-// engine types through XTest, and a key target window records what arrives. Needs a
-// QCoreApplication.
+// The engine under a private X server: a pseudo-terminal plays the scanner on COM16, the
+// engine types through XTest into the key target window. Needs a QCoreApplication.
 class X11Wedge {
   public:
     X11Wedge();
     ~X11Wedge();
 
     bool Start(std::string* error);
-    // Sends bytes as the scanner would, in one write.
-    void Scan(std::string_view bytes);
+    void Scan(std::string_view bytes) { pty_.Scan(bytes); }
     // Runs the event loop until the target has `bytes` bytes of text or the time is up.
     std::string WaitForText(std::size_t bytes, int timeoutMs);
     // Runs the event loop for a while.
     void RunFor(int milliseconds);
-    std::string Received() const;
-    const std::string& OutputPath() const { return outputPath_; }
-    void ClearReceived();
+    std::string Received() const { return desk_.Received(); }
+    const std::string& OutputPath() const { return desk_.OutputPath(); }
+    void ClearReceived() { desk_.ClearReceived(); }
     bool CapsLock();
     void SetCapsLock(bool on);
 
-    XvfbServer& X() { return x_; }
+    XvfbServer& X() { return desk_.X(); }
     Engine& Wedge() { return *engine_; }
 
     AppSettings settings;
@@ -44,11 +40,8 @@ class X11Wedge {
     FakeBeeper beeper;
 
   private:
-    XvfbServer x_;
-    pid_t target_ = -1;
-    std::string folder_;
-    std::string outputPath_;
-    int master_ = -1;
+    KeyTargetDesk desk_;
+    ScannerPty pty_;
     KeyboardPlatform* keyboard_ = nullptr;
     std::unique_ptr<Engine> engine_;
 };

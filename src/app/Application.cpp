@@ -1,0 +1,43 @@
+#include "app/Application.h"
+
+#include <QMessageBox>
+
+#include "app/Windows1252.h"
+#include "serial/PortSetup.h"
+#include "shell/Autostart.h"
+#include "shell/SettingsLocation.h"
+
+namespace reradav {
+
+Application::Application(Beeper& beeper, std::filesystem::path settingsFile,
+                         std::string commandLine)
+    : settingsFile_(std::move(settingsFile)),
+      commandLine_(std::move(commandLine)),
+      form_(beeper),
+      quitSignals_([this] { form_.close(); }) {
+    form_.Settings().ProgramPath = ProgramPathFor().string();
+    form_.onPortSettings = [this] { ShowPortSettings(); };
+    form_.onRegisterStartup = [](bool add, const std::string& command) {
+        RegisterStartup(add, command, ConfigHome().string());
+    };
+}
+
+void Application::Start() {
+    const std::string error = form_.Form_Load(settingsFile_, commandLine_);
+    form_.show();
+    if (!error.empty()) {
+        QMessageBox::warning(&form_, "Reradav",
+                             "The settings file could not be read; the defaults are used.\n" +
+                                 FromWindows1252(error));
+    }
+}
+
+void Application::ShowPortSettings() {
+    Engine& engine = form_.Wedge();
+    PortSetup dialog(form_.Settings(), engine.Serial(), engine.Port(), form_.Devices(),
+                     form_.onHelpIndex, &form_);
+    dialog.exec();
+    form_.RefreshPortList();
+}
+
+}  // namespace reradav

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "readproc/Beeper.h"
+#include "shell/MainForm.h"
+#include "shell/linux/QuitSignals.h"
+
+namespace reradav {
+
+// The running program with its main window: wires the menus to their dialogs, the start at
+// logon, the help, and the signals that end it the orderly way.
+class Application {
+  public:
+    Application(Beeper& beeper, std::filesystem::path settingsFile, std::string commandLine);
+
+    // Start-up; then the window is shown as its loaded state says.
+    void Start();
+    MainForm& Window() { return form_; }
+
+  private:
+    void ShowPortSettings();
+
+    std::filesystem::path settingsFile_;
+    std::string commandLine_;
+    MainForm form_;
+    QuitSignals quitSignals_;
+};
+
+}  // namespace reradav
