@@ -1,7 +1,5 @@
 #include "app/Application.h"
 
-#include <QMessageBox>
-
 #include "app/Windows1252.h"
 #include "serial/PortSetup.h"
 #include "shell/Autostart.h"
@@ -13,7 +11,7 @@ Application::Application(Beeper& beeper, std::filesystem::path settingsFile,
                          std::string commandLine)
     : settingsFile_(std::move(settingsFile)),
       commandLine_(std::move(commandLine)),
-      form_(beeper),
+      form_(beeper, messages_),
       quitSignals_([this] { form_.close(); }) {
     form_.Settings().ProgramPath = ProgramPathFor().string();
     form_.onPortSettings = [this] { ShowPortSettings(); };
@@ -24,18 +22,18 @@ Application::Application(Beeper& beeper, std::filesystem::path settingsFile,
 
 void Application::Start() {
     const std::string error = form_.Form_Load(settingsFile_, commandLine_);
-    form_.show();
+    form_.ShowAsLoaded();
     if (!error.empty()) {
-        QMessageBox::warning(&form_, "Reradav",
-                             "The settings file could not be read; the defaults are used.\n" +
-                                 FromWindows1252(error));
+        messages_.Show(&form_, "The settings file could not be read; the defaults are used.\n" +
+                                   FromWindows1252(error));
     }
 }
 
 void Application::ShowPortSettings() {
     Engine& engine = form_.Wedge();
-    PortSetup dialog(form_.Settings(), engine.Serial(), engine.Port(), form_.Devices(),
-                     form_.onHelpIndex, &form_);
+    PortSetup dialog(
+        form_.Settings(), engine.Serial(), engine.Port(), form_.Devices(),
+        [this] { form_.HelpIndex_Click(); }, &form_);
     dialog.exec();
     form_.RefreshPortList();
 }

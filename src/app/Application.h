@@ -6,6 +6,7 @@
 
 #include "readproc/Beeper.h"
 #include "shell/MainForm.h"
+#include "shell/MessageBoxes.h"
 #include "shell/linux/QuitSignals.h"
 
 namespace reradav {
@@ -25,6 +26,7 @@ class Application {
 
     std::filesystem::path settingsFile_;
     std::string commandLine_;
+    QtMessageBoxes messages_;
     MainForm form_;
     QuitSignals quitSignals_;
 };

@@ -2,14 +2,21 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QFontDatabase>
 #include <QIcon>
-#include <QMessageBox>
+#include <QMenu>
+#include <QShortcut>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include "app/Windows1252.h"
+#include "lock/Form1.h"
+#include "lock/Form2.h"
 #include "readproc/KeyTrans.h"
+#include "shell/Help.h"
 #include "shell/SettingsStore.h"
+#include "shell/frmAbout.h"
 #include "ui_MainForm.h"
 
 namespace reradav {
@@ -42,8 +49,9 @@ QString DisplayText(const std::string& bytes) {
     return text;
 }
 
-MainForm::MainForm(Beeper& beeper, std::unique_ptr<KeyboardPlatform> keyboard, QWidget* parent)
-    : QMainWindow(parent), ui_(std::make_unique<Ui::MainForm>()) {
+MainForm::MainForm(Beeper& beeper, MessageBoxes& messages,
+                   std::unique_ptr<KeyboardPlatform> keyboard, QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::MainForm>()), messages_(messages) {
     ui_->setupUi(this);
     setWindowIcon(QIcon(":/reradav.svg"));
     const QFont terminal = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -62,17 +70,29 @@ MainForm::MainForm(Beeper& beeper, std::unique_ptr<KeyboardPlatform> keyboard, Q
             [this](int index) { engine_->Port().SelectPort(static_cast<std::int16_t>(index)); });
     connect(ui_->BeepOnInput, &QCheckBox::stateChanged, this, [this] { BeepOnInput_Click(); });
     connect(ui_->FileExit, &QAction::triggered, this, &QWidget::close);
-    auto forward = [this](QAction* action, std::function<void()> MainForm::*handler) {
-        connect(action, &QAction::triggered, this, [this, handler] {
-            if (this->*handler) {
-                (this->*handler)();
-            }
-        });
-    };
-    forward(ui_->mPassword, &MainForm::onPassword);
-    forward(ui_->MSettings, &MainForm::onPortSettings);
-    forward(ui_->HelpIndex, &MainForm::onHelpIndex);
-    forward(ui_->HelpAbout, &MainForm::onHelpAbout);
+    connect(ui_->MSettings, &QAction::triggered, this, [this] {
+        if (onPortSettings) {
+            onPortSettings();
+        }
+    });
+    connect(ui_->mPassword, &QAction::triggered, this, &MainForm::mPassword_Click);
+    connect(ui_->HelpIndex, &QAction::triggered, this, &MainForm::HelpIndex_Click);
+    connect(ui_->HelpAbout, &QAction::triggered, this, &MainForm::HelpAbout_Click);
+    auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
+    connect(f1, &QShortcut::activated, this, &MainForm::HelpIndex_Click);
+
+    mnuPopup_ = new QMenu("Popup", this);
+    mnuPopup_->setObjectName("mnuPopup");
+    QAction* open = mnuPopup_->addAction("Open Reradav");
+    open->setObjectName("mnuOpen");
+    QAction* about = mnuPopup_->addAction("About Reradav");
+    about->setObjectName("mnuAbout");
+    mnuPopup_->setDefaultAction(about);
+    connect(open, &QAction::triggered, this, [this] { restoreCheck_->mnuOpen_Click(); });
+    connect(about, &QAction::triggered, this, &MainForm::HelpAbout_Click);
+
+    minimisedFlag_ = std::make_unique<FramingMinimisedFlag>(engine_->Framing());
+    restoreCheck_ = std::make_unique<RestoreCheck>(*this, settings_, *minimisedFlag_);
     RefreshPortList();
 }
 
@@ -84,6 +104,9 @@ std::string MainForm::Form_Load(const std::filesystem::path& settingsFile,
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ui_->Text1->setText(DisplayText("(\r)"));
     SetCaption("Reradav (Inactive)");
+    frmAbout splash(SettingsFileText(), frmAbout::Mode::Splash);
+    splash.show();
+    QApplication::processEvents();
 
     for (const char* postamble : kPostambles) {
         ui_->TermKeyCombo->addItem(postamble);
@@ -103,15 +126,116 @@ std::string MainForm::Form_Load(const std::filesystem::path& settingsFile,
     settings_.StopBitsIndex = 0;
     settings_.Handshake = 0;
 
+    // The icon comes before the settings, so that a window loaded minimised can go straight
+    // to the tray.
+    AddTrayIcon();
     std::string error = LoadSettings(settingsFile, commandLine, settings_, *this, devices_);
     RefreshPortList();
+    splash.close();
     QApplication::restoreOverrideCursor();
     return error;
 }
 
+void MainForm::ShowAsLoaded() {
+    if (WindowState() == kStateMinimised && HasTrayIcon()) {
+        return;  // in the tray
+    }
+    show();
+}
+
 std::string MainForm::Form_Unload() {
     unloaded_ = true;
-    return SaveSettings(settingsFile_, settings_, *this, devices_);
+    std::string error = SaveSettings(settingsFile_, settings_, *this, devices_);
+    if (tray_ != nullptr) {
+        tray_->hide();
+    }
+    return error;
+}
+
+void MainForm::AddTrayIcon() {
+    if (tray_ != nullptr || !QSystemTrayIcon::isSystemTrayAvailable()) {
+        return;
+    }
+    tray_ = new QSystemTrayIcon(windowIcon(), this);
+    tray_->setToolTip("Reradav");
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                restoreCheck_->Form_MouseMove(
+                    reason == QSystemTrayIcon::DoubleClick ? TrayEvent::DoubleClick
+                    : reason == QSystemTrayIcon::Context   ? TrayEvent::ContextMenu
+                                                           : TrayEvent::Other);
+            });
+    tray_->show();
+}
+
+bool MainForm::HasTrayIcon() const {
+    return tray_ != nullptr && tray_->isVisible();
+}
+
+QString MainForm::SettingsFileText() const {
+    return QString::fromLocal8Bit(settingsFile_.c_str());
+}
+
+void MainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        restoreCheck_->Form_Resize();
+    }
+}
+
+void MainForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    restoreCheck_->Form_Resize();
+}
+
+// ---- menus, dialogs and the tray ----
+
+void MainForm::mPassword_Click() {
+    Form1 dialog(settings_, messages_);
+    dialog.exec();
+}
+
+void MainForm::HelpIndex_Click() {
+    if (!OpenHelp()) {
+        messages_.Show(this, "The help document Reradav.html could not be opened.");
+    }
+}
+
+// From the menus the about box is modal; one left open from the tray is replaced.
+void MainForm::HelpAbout_Click() {
+    if (about_) {
+        about_->close();
+        delete about_.data();
+    }
+    frmAbout box(SettingsFileText());
+    box.exec();
+}
+
+void MainForm::ShowAboutModeless() {
+    if (!about_) {
+        about_ = new frmAbout(SettingsFileText());
+        about_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+void MainForm::ShowTrayMenu() {
+    mnuPopup_->popup(QCursor::pos());
+}
+
+void MainForm::BringToFront() {
+    raise();
+    activateWindow();
+}
+
+std::string MainForm::AskPassword() {
+    return Form2::Ask();
+}
+
+void MainForm::ShowInvalidPassword() {
+    messages_.Show(nullptr, "Invalid password");
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {
@@ -128,8 +252,7 @@ void MainForm::closeEvent(QCloseEvent* event) {
     }
     const std::string error = Form_Unload();
     if (!error.empty()) {
-        QMessageBox::warning(this, "Reradav",
-                             "The settings could not be saved.\n" + FromWindows1252(error));
+        messages_.Show(this, "The settings could not be saved.\n" + FromWindows1252(error));
     }
     event->accept();
     QApplication::quit();
@@ -249,9 +372,9 @@ std::int16_t MainForm::WindowState() const {
 }
 
 void MainForm::SetWindowState(std::int16_t state) {
-    setWindowState(state == 1   ? Qt::WindowMinimized
-                   : state == 2 ? Qt::WindowMaximized
-                                : Qt::WindowNoState);
+    setWindowState(state == kStateMinimised ? Qt::WindowMinimized
+                   : state == 2             ? Qt::WindowMaximized
+                                            : Qt::WindowNoState);
 }
 
 // At shutdown: start once at the next logon when the box is ticked (the grey value does not

@@ -54,7 +54,8 @@ class MainFormTest : public ::testing::Test {
 
     fs::path folder_, file_;
     test::FakeBeeper beeper;
-    MainForm form{beeper, std::make_unique<RecordingKeyboard>()};
+    RecordingMessageBoxes messages;
+    MainForm form{beeper, messages, std::make_unique<RecordingKeyboard>()};
 };
 
 TEST_F(MainFormTest, EveryControlAndMenuCarriesItsName) {
@@ -215,12 +216,55 @@ TEST_F(MainFormTest, AKeyboardProblemIsSaidInTheWindow) {
     // No keyboard given and no display: no backend can open here.
     qunsetenv("DISPLAY");
     qunsetenv("WAYLAND_DISPLAY");
-    MainForm noKeyboard(quiet);
+    MainForm noKeyboard(quiet, messages);
     auto* status = noKeyboard.findChild<QLabel*>("KeyboardStatus");
     ASSERT_NE(status, nullptr);
     EXPECT_FALSE(status->isHidden());
     EXPECT_TRUE(status->text().contains("Reads are still shown"));
     EXPECT_FALSE(noKeyboard.Wedge().KeyboardProblem().empty());
+}
+
+}  // namespace
+}  // namespace reradav
+
+namespace reradav {
+namespace {
+
+TEST_F(MainFormTest, TheTrayMenuOpensOrShowsTheAboutBoxWithAboutAsDefault) {
+    QMenu* menu = form.TrayMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->objectName(), "mnuPopup");
+    const QList<QAction*> items = menu->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0]->objectName(), "mnuOpen");
+    EXPECT_EQ(items[0]->text(), "Open Reradav");
+    EXPECT_EQ(items[1]->objectName(), "mnuAbout");
+    EXPECT_EQ(items[1]->text(), "About Reradav");
+    EXPECT_EQ(menu->defaultAction(), items[1]);
+    // Never on the menu bar.
+    for (QAction* action : form.menuBar()->actions()) {
+        EXPECT_NE(action->menu(), menu);
+    }
+}
+
+TEST_F(MainFormTest, WithoutATrayAMinimisedWindowIsNotHidden) {
+    Load();
+    ASSERT_FALSE(form.HasTrayIcon());  // offscreen: no tray
+    form.show();
+    form.SetWindowState(1);
+    EXPECT_EQ(form.WindowState(), 1);
+    EXPECT_FALSE(form.isHidden());
+    form.ShowAsLoaded();
+    EXPECT_FALSE(form.isHidden());
+}
+
+TEST_F(MainFormTest, AFailedSaveIsReported) {
+    Load();
+    fs::remove_all(folder_);  // nowhere to save
+    form.close();
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_TRUE(messages.texts[0].startsWith("The settings could not be saved."));
+    fs::create_directories(folder_);
 }
 
 }  // namespace
