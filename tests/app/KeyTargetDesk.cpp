@@ -19,7 +19,7 @@ KeyTargetDesk::~KeyTargetDesk() {
     }
 }
 
-bool KeyTargetDesk::Start(std::string* error) {
+bool KeyTargetDesk::Start(std::string* error, bool withTarget) {
     if (!x_.Start(error)) {
         return false;
     }
@@ -32,6 +32,9 @@ bool KeyTargetDesk::Start(std::string* error) {
     folder_ = folder;
     outputPath_ = folder_ + "/received";
     std::ofstream(outputPath_).close();
+    if (!withTarget) {
+        return true;
+    }
 
     int fds[2];
     if (pipe(fds) != 0) {

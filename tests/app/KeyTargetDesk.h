@@ -18,7 +18,9 @@ class KeyTargetDesk {
     KeyTargetDesk(const KeyTargetDesk&) = delete;
     KeyTargetDesk& operator=(const KeyTargetDesk&) = delete;
 
-    bool Start(std::string* error);
+    // Without the target window the desk is a bare X server (the target takes the focus back
+    // whenever it loses it).
+    bool Start(std::string* error, bool withTarget = true);
     std::string Received() const;
     void ClearReceived();
     const std::string& OutputPath() const { return outputPath_; }
