@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 
-.PHONY: all deps build test test-default test-asan bench format clean install uninstall
+.PHONY: all deps build run test test-default test-asan bench format clean install uninstall
 
 all: build
 
@@ -30,6 +30,10 @@ bench: build
 	build/default/bench/x11_typing_bench
 
 # DESTDIR is honoured too (staged installs); give uninstall the same one.
+# Starts the program from the build; its settings file lives beside it (a portable copy).
+run: build
+	build/default/src/app/reradav
+
 install: build
 	cmake --install build/default --prefix $(PREFIX)
 
