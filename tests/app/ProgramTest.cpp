@@ -111,6 +111,28 @@ TEST_F(ProgramTest, AScanIsTypedIntoTheFocusedWindowAndTheSettingsSurviveSigterm
     EXPECT_NE(saved.find("KeyTrans255="), std::string::npos);
 }
 
+TEST_F(ProgramTest, QuittingWhileAReadIsTypedFinishesTheReadFirst) {
+    ASSERT_TRUE(xdotool_) << "xdotool is needed to see the window caption";
+    const fs::path settings = folder_ / "default.vav";
+    std::ofstream(settings, std::ios::binary)
+        << "[Reradav]\r\nDevice16=" << pty_.SlavePath() << "\r\nComPort=16\r\n";
+    const pid_t program = Spawn(program_.string(), {});
+    ASSERT_GT(program, 0);
+    ASSERT_TRUE(WaitUntil([&] { return WindowTitled("Reradav \\(Active On COM16\\)"); }, 20s));
+    pty_.CloseSlave();
+
+    std::string scan;
+    for (int i = 0; i < 600; ++i) {
+        scan += static_cast<char>('a' + i % 26);
+    }
+    pty_.Scan(scan);
+    ASSERT_TRUE(WaitUntil([&] { return desk_.Received().size() >= 20; }, 10s));
+    kill(program, SIGTERM);  // in the middle of the read
+    EXPECT_EQ(WaitForExit(program, 30s), 0);
+    EXPECT_EQ(desk_.Received(), scan);
+    EXPECT_NE(ReadFile(settings).find("KeyTrans0="), std::string::npos) << "settings saved";
+}
+
 TEST_F(ProgramTest, AMissingPortIsShownInTheCaptionAndNothingIsLost) {
     ASSERT_TRUE(xdotool_) << "xdotool is needed to see the window caption";
     const fs::path settings = folder_ / "default.vav";
