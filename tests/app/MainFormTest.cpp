@@ -269,3 +269,23 @@ TEST_F(MainFormTest, AFailedSaveIsReported) {
 
 }  // namespace
 }  // namespace reradav
+
+namespace reradav {
+namespace {
+
+// A file written on Windows goes through the window's controls and comes back byte for byte.
+TEST_F(MainFormTest, AWindowsSettingsFileSurvivesAnExitWithNothingChanged) {
+    std::ifstream sample(RERADAV_TEST_DATA_DIR "/windows-default.vav", std::ios::binary);
+    ASSERT_TRUE(sample) << "sample missing";
+    std::ostringstream bytes;
+    bytes << sample.rdbuf();
+    WriteSettings(bytes.str());
+    ASSERT_EQ(Load(), "");
+    EXPECT_EQ(form.TermKeyCombo(), "{TAB}");
+    EXPECT_EQ(form.Settings().Password, "Geheim");
+    ASSERT_EQ(form.Form_Unload(), "");
+    EXPECT_TRUE(ReadSettings() == bytes.str()) << "the file changed";
+}
+
+}  // namespace
+}  // namespace reradav
