@@ -112,12 +112,16 @@ int Run(const SimOptions& options) {
         }
     }
     if (!QuitRequested()) {
-        // The pause after the last scan is not waited for; the line carrying it is.
         terminal.SleepUntil(next - options.pause);
     }
     if (!QuitRequested() && !terminal.Drain(&error)) {
         Fail(error);
         return badLine.empty() ? 1 : Fail(badLine, 2);
+    }
+    // The line stays up for the pause after the last scan too: a wedge ends a read on the
+    // silence that follows it, and closing the terminal at once would hang its port up first.
+    if (!QuitRequested()) {
+        terminal.SleepUntil(next);
     }
     if (!badLine.empty()) {
         return Fail(badLine, 2);
