@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-default test-asan bench format clean install uninstall
+.PHONY: all deps build demo run test test-default test-asan bench format clean install uninstall
 
 all: build
 
@@ -28,6 +28,10 @@ test: test-default test-asan
 bench: build
 	build/default/bench/engine_bench
 	build/default/bench/x11_typing_bench
+
+# The main job end to end with a simulated scanner; no hardware, no desktop needed.
+demo: deps build
+	tools/demo
 
 # DESTDIR is honoured too (staged installs); give uninstall the same one.
 # Starts the program from the build; its settings file lives beside it (a portable copy).

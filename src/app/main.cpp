@@ -1,17 +1,20 @@
+#include <unistd.h>
+
 #include <QApplication>
 #include <QMessageBox>
+#include <iostream>
 #include <string>
+#include <vector>
 
 #include "app/Application.h"
+#include "app/CommandLine.h"
+#include "app/Headless.h"
 #include "readproc/linux/CanberraBeeper.h"
 #include "shell/SettingsLocation.h"
 #include "shell/linux/SingleInstance.h"
 
-int main(int argc, char** argv) {
-    std::string commandLine;
-    for (int i = 1; i < argc; ++i) {
-        commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
-    }
+// Outside any namespace: Q_INIT_RESOURCE declares the resource function where it is used.
+static int RunWindowed(int& argc, char** argv, const std::string& commandLine) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Reradav");
     // The window may live hidden in the tray while a dialog closes: only Exit ends the program.
@@ -28,4 +31,24 @@ int main(int argc, char** argv) {
     Application program(beeper, SettingsPath(), commandLine);
     program.Start();
     return QApplication::exec();
+}
+
+int main(int argc, char** argv) {
+    using namespace reradav;
+    const CommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (parsed.action) {
+        case CommandLine::Action::Help:
+            std::cout << UsageText();
+            return 0;
+        case CommandLine::Action::Version:
+            std::cout << VersionText();
+            return 0;
+        case CommandLine::Action::UsageError:
+            std::cerr << UsageErrorText(parsed.error);
+            return 2;
+        case CommandLine::Action::Run:
+            break;
+    }
+    // The rest of the command line ("/M") is a window switch, which headless has no use for.
+    return parsed.headless ? RunHeadless(argc, argv) : RunWindowed(argc, argv, parsed.text);
 }

@@ -1,0 +1,110 @@
+#include "app/CommandLine.h"
+
+#include <array>
+#include <string_view>
+
+namespace reradav {
+namespace {
+
+// Kept with the project version in CMakeLists.txt and the man pages.
+constexpr std::string_view kVersion = "1.0";
+
+constexpr std::array<std::string_view, 3> kOptions = {"--headless", "--help", "--version"};
+
+void AppendText(CommandLine& parsed, const std::string& arg) {
+    parsed.text += (parsed.text.empty() ? "" : " ") + arg;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine parsed;
+    bool optionsEnded = false;
+    for (const std::string& arg : args) {
+        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            AppendText(parsed, arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const std::string name = arg.substr(0, arg.find('='));
+        std::vector<std::string_view> matches;
+        for (std::string_view option : kOptions) {
+            if (name.size() == 2) {
+                break;  // "--=..." names no option
+            }
+            if (option == name) {
+                matches = {option};
+                break;
+            }
+            if (option.starts_with(name)) {
+                matches.push_back(option);
+            }
+        }
+        if (matches.empty()) {
+            parsed.action = CommandLine::Action::UsageError;
+            parsed.error = "unrecognized option '" + arg + "'";
+            return parsed;
+        }
+        if (matches.size() > 1) {
+            parsed.action = CommandLine::Action::UsageError;
+            parsed.error = "option '" + name + "' is ambiguous; possibilities:";
+            for (std::string_view option : matches) {
+                parsed.error += " '" + std::string(option) + "'";
+            }
+            return parsed;
+        }
+        const std::string_view option = matches.front();
+        if (name.size() != arg.size()) {
+            parsed.action = CommandLine::Action::UsageError;
+            parsed.error = "option '" + std::string(option) + "' doesn't allow an argument";
+            return parsed;
+        }
+        if (option == "--help") {
+            parsed.action = CommandLine::Action::Help;
+            return parsed;
+        }
+        if (option == "--version") {
+            parsed.action = CommandLine::Action::Version;
+            return parsed;
+        }
+        parsed.headless = true;
+    }
+    return parsed;
+}
+
+std::string UsageText() {
+    return R"(Usage: reradav [/M]
+  or:  reradav --headless
+Make a bar-code scanner on a serial port type like a keyboard: each read is typed
+into the application that has the keyboard focus.
+
+  /M             start minimised (to the tray)
+  --headless     run without windows or tray icon, from the same settings file:
+                   open the saved port, type through uinput (or X11), write the
+                   port status and each read to standard error; SIGTERM, SIGINT
+                   or SIGHUP end it the orderly way (settings saved)
+  --help         display this help and exit
+  --version      output version information and exit
+
+The port and everything else are set in the program's windows and kept in the
+settings file default.vav (~/.config/reradav/ unless the program is a portable
+copy in a writable folder, which keeps it beside itself).
+
+Exit status: 0 on an orderly end, 1 on a failure, 2 on a bad option.
+See reradav(1) and the help (F1 in the window) for more.
+)";
+}
+
+std::string VersionText() {
+    return "reradav " + std::string(kVersion) +
+           "\nA serial bar-code scanner keyboard wedge for Linux.\n";
+}
+
+std::string UsageErrorText(const std::string& error) {
+    return "reradav: " + error + "\nTry 'reradav --help' for more information.\n";
+}
+
+}  // namespace reradav
