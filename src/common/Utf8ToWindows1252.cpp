@@ -1,30 +1,11 @@
 #include "common/Utf8ToWindows1252.h"
 
+#include "common/CodePage1252.h"
+
 #include <cstdio>
 
 namespace reradav {
 namespace {
-
-// 0x80..0x9F; 0 where Windows-1252 has no character.
-constexpr char32_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-int ByteFor(char32_t u) {
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-        return static_cast<int>(u);
-    }
-    for (int i = 0; i < 32; ++i) {
-        if (kHigh[i] == u) {
-            return 0x80 + i;
-        }
-        if (kHigh[i] == 0 && u == static_cast<char32_t>(0x80 + i)) {
-            return 0x80 + i;
-        }
-    }
-    return -1;
-}
 
 std::string Describe(const std::string& what, std::size_t offset) {
     return what + " at byte " + std::to_string(offset + 1);
@@ -64,7 +45,7 @@ Windows1252Result Utf8ToWindows1252(std::string_view utf8) {
             result.error = Describe("invalid UTF-8", i);
             return result;
         }
-        const int byte = ByteFor(u);
+        const int byte = UnicodeToWindows1252(u);
         if (byte < 0) {
             char code[16];
             std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(u));

@@ -25,37 +25,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::KeyTargetDesk;
+using test::ReadFile;
 using test::ScannerPty;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
-template <typename Done>
-bool WaitUntil(Done done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
-// Exit status, or -1 if the process did not end in time (it is then killed) or was killed.
-int WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
-    int status = 0;
-    if (!WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit)) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using test::WaitForExit;
+using test::WaitUntil;
 
 // Starts the program with its standard output and error written to files.
 pid_t SpawnProgram(const fs::path& program, std::vector<std::string> args, const fs::path& out,

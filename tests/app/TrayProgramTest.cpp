@@ -22,21 +22,12 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::FindProgram;
 using test::KeyTargetDesk;
+using test::ReadFile;
 using test::RunToEnd;
 using test::Spawn;
 using test::Stop;
-
-template <typename Done>
-bool WaitUntil(Done done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
+using test::WaitForExit;
+using test::WaitUntil;
 
 class TrayProgramTest : public ::testing::Test {
   protected:

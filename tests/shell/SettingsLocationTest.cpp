@@ -10,21 +10,14 @@
 #include <string>
 
 #include "TempFolder.h"
+#include "support/FakeEnvironment.h"
 
 namespace reradav {
 namespace {
 
 namespace fs = std::filesystem;
 
-EnvLookup Env(std::map<std::string, std::string> values) {
-    return [values = std::move(values)](const char* name) -> std::optional<std::string> {
-        const auto found = values.find(name);
-        if (found == values.end()) {
-            return std::nullopt;
-        }
-        return found->second;
-    };
-}
+using test::Env;
 
 mode_t ModeOf(const fs::path& path) {
     struct stat info {};

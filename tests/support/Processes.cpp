@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 extern char** environ;
@@ -65,6 +66,23 @@ void Stop(pid_t pid) {
         kill(pid, SIGTERM);
         waitpid(pid, nullptr, 0);
     }
+}
+
+int WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
+    int status = 0;
+    if (!WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit)) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
 }
 
 bool XvfbServer::Start(std::string* error) {

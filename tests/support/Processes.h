@@ -2,8 +2,11 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace reradav::test {
@@ -16,6 +19,24 @@ pid_t Spawn(const std::string& program, std::vector<std::string> args, int stdou
 // Runs a program to its end; its exit status, or -1.
 int RunToEnd(const std::string& program, const std::vector<std::string>& args);
 void Stop(pid_t pid);
+// Exit status, or -1 if the process was killed or did not end in time (it is then killed).
+int WaitForExit(pid_t pid, std::chrono::milliseconds limit);
+
+// Polls `done` until it holds; false when the time ran out first.
+template <typename Done>
+bool WaitUntil(Done done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// The whole file as bytes; empty when it cannot be read.
+std::string ReadFile(const std::filesystem::path& path);
 
 // A private X server (-noreset keeps a layout set with setxkbmap); it picks a free display.
 class XvfbServer {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <unordered_map>
 
+#include "common/CodePage1252.h"
 #include "keys/VirtualKeys.h"
 
 namespace reradav {
@@ -15,13 +16,6 @@ constexpr xkb_keycode_t kXkbOffset = 8;  // XKB keycode = evdev code + 8
 constexpr std::uint16_t kEvdevLeftShift = 42;
 constexpr std::uint16_t kEvdevRightAlt = 100;
 constexpr std::uint16_t kEvdev102nd = 86;
-
-// 0x80-0x9F of Windows-1252; 0 marks the codes the page leaves undefined.
-constexpr char32_t kWindows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
 
 std::string Trim(const std::string& s) {
     const auto first = s.find_first_not_of(" \t\r");
@@ -117,13 +111,6 @@ XkbNames SystemKeyboardNames(const EnvLookup& env, const std::vector<std::string
     return names;
 }
 
-char32_t Windows1252ToUnicode(std::uint8_t character) {
-    if (character >= 0x80 && character <= 0x9F) {
-        return kWindows1252High[character - 0x80];
-    }
-    return character;
-}
-
 std::unique_ptr<XkbLayout> XkbLayout::FromNames(const XkbNames& names, std::string* error) {
     std::unique_ptr<XkbLayout> layout(new XkbLayout());
     if (!layout->Reload(names, error)) {
@@ -190,9 +177,6 @@ void XkbLayout::Compute() {
     std::unordered_map<xkb_keysym_t, std::uint8_t> wanted;
     for (int c = 0; c < 256; ++c) {
         const char32_t unicode = Windows1252ToUnicode(static_cast<std::uint8_t>(c));
-        if (c != 0 && unicode == 0) {
-            continue;
-        }
         const xkb_keysym_t keysym = xkb_utf32_to_keysym(unicode);
         if (keysym != XKB_KEY_NoSymbol) {
             wanted.emplace(keysym, static_cast<std::uint8_t>(c));

@@ -34,9 +34,6 @@ std::vector<std::string> SystemKeyboardFiles();
 XkbNames SystemKeyboardNames(const EnvLookup& env,
                              const std::vector<std::string>& files = SystemKeyboardFiles());
 
-// Windows-1252 character code -> Unicode code point; 0 for the five codes the page leaves out.
-char32_t Windows1252ToUnicode(std::uint8_t character);
-
 // Answers VkKeyScanA from an XKB keymap: which key, with Shift and/or AltGr, types a character.
 // The 256 answers are computed once per keymap and group.
 class XkbLayout {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "shell/TempFolder.h"
+#include "support/FakeEnvironment.h"
 
 namespace reradav {
 namespace {
@@ -27,15 +28,7 @@ bool EmptyTheme(const std::string&) {
     return false;
 }
 
-EnvLookup Env(std::map<std::string, std::string> values) {
-    return [values = std::move(values)](const char* name) -> std::optional<std::string> {
-        const auto found = values.find(name);
-        if (found == values.end()) {
-            return std::nullopt;
-        }
-        return found->second;
-    };
-}
+using test::Env;
 
 // Event ids as the beeper's thread plays them.
 class Recorder {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "shell/TempFolder.h"
+#include "support/FakeEnvironment.h"
 #include "support/Processes.h"
 
 namespace reradav {
@@ -76,15 +77,7 @@ class Holder {
     int out_ = -1;
 };
 
-EnvLookup Env(std::map<std::string, std::string> values) {
-    return [values = std::move(values)](const char* name) -> std::optional<std::string> {
-        const auto found = values.find(name);
-        if (found == values.end()) {
-            return std::nullopt;
-        }
-        return found->second;
-    };
-}
+using test::Env;
 
 TEST(InstanceLockPathFor, UsesTheRuntimeFolder) {
     EXPECT_EQ(InstanceLockPathFor(Env({{"XDG_RUNTIME_DIR", "/run/user/1000"}}), 1000),
