@@ -45,7 +45,7 @@ void BM_FramingBurst(benchmark::State& state) {
         chunk[i] = static_cast<char>('0' + i % 10);
     }
     AppSettings settings;
-    FakePreferences prefs;
+    FakeSettingsControls prefs;
     FakeSerial serial;
     FakeWindow window;
     std::size_t readSize = 0;
@@ -76,7 +76,7 @@ BENCHMARK(BM_FramingBurst)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 void BM_TypeOneRead(benchmark::State& state) {
     AppSettings settings;
     InitKeyTrans(settings.KeyTrans);
-    FakePreferences prefs;
+    FakeSettingsControls prefs;
     prefs.postamble = "{TAB}";
     FakeSerial serial;
     FakeBeeper beeper;

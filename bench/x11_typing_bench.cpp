@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/X11Wedge.h"
+#include "support/X11Wedge.h"
 
 using reradav::test::X11Wedge;
 

@@ -1,9 +1,9 @@
 #include "app/Application.h"
 
-#include "app/Windows1252.h"
-#include "serial/PortSetup.h"
-#include "shell/Autostart.h"
-#include "shell/SettingsLocation.h"
+#include "common/ui/Windows1252.h"
+#include "serial/ui/PortSetup.h"
+#include "shell/linux/Autostart.h"
+#include "shell/linux/SettingsLocation.h"
 
 namespace reradav {
 

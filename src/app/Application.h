@@ -5,9 +5,9 @@
 #include <string>
 
 #include "readproc/Beeper.h"
-#include "shell/MainForm.h"
-#include "shell/MessageBoxes.h"
 #include "shell/linux/QuitSignals.h"
+#include "shell/ui/MainForm.h"
+#include "shell/ui/MessageBoxes.h"
 
 namespace reradav {
 

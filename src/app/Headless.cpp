@@ -5,13 +5,13 @@
 #include <QCoreApplication>
 #include <iostream>
 
-#include "app/Windows1252.h"
+#include "common/ui/Windows1252.h"
 #include "readproc/KeyTrans.h"
 #include "readproc/linux/CanberraBeeper.h"
 #include "serial/PortControl.h"
-#include "shell/SettingsLocation.h"
 #include "shell/SettingsStore.h"
 #include "shell/linux/QuitSignals.h"
+#include "shell/linux/SettingsLocation.h"
 #include "shell/linux/SingleInstance.h"
 
 namespace reradav {
@@ -118,27 +118,6 @@ void Headless::FinishQuit() {
 
 void Headless::Log(const std::string& line) {
     log_ << line << '\n' << std::flush;
-}
-
-// ---- preferences ----
-
-int Headless::BeepOnInput() const {
-    return CheckBoxValue(CheckBox::BeepOnInput);
-}
-int Headless::cboSound() const {
-    return sound_;
-}
-int Headless::RemoveCRs() const {
-    return CheckBoxValue(CheckBox::RemoveCRs);
-}
-int Headless::NumFilter() const {
-    return CheckBoxValue(CheckBox::NumFilter);
-}
-int Headless::IgnoreDups() const {
-    return CheckBoxValue(CheckBox::IgnoreDups);
-}
-std::string Headless::TermKeyCombo() const {
-    return postamble_;
 }
 
 // ---- what the window would show ----

@@ -9,13 +9,12 @@
 #include <memory>
 #include <string>
 
-#include "app/Engine.h"
+#include "common/AppSettings.h"
+#include "common/MainWindowView.h"
+#include "common/SettingsControls.h"
+#include "engine/Engine.h"
 #include "readproc/Beeper.h"
-#include "readproc/PreferenceControls.h"
 #include "serial/ComDevices.h"
-#include "shell/AppSettings.h"
-#include "shell/MainWindowView.h"
-#include "shell/SettingsControls.h"
 
 namespace reradav {
 
@@ -31,7 +30,7 @@ std::string ReadableText(const std::string& bytes);
 //   read: 4006381333931{TAB}       each read as displayed (with its postamble)
 //   keyboard: ...                  why nothing can be typed, when no keyboard opened
 // No window of ours ever has the focus, so every read is typed.
-class Headless : public PreferenceControls, public MainWindowView, public SettingsControls {
+class Headless : public MainWindowView, public SettingsControls {
   public:
     // `keyboard` replaces the session's keyboard (tests); without it the best one is opened.
     Headless(Beeper& beeper, std::ostream& log,
@@ -51,14 +50,6 @@ class Headless : public PreferenceControls, public MainWindowView, public Settin
     AppSettings& Settings() { return settings_; }
     ComDevices& Devices() { return devices_; }
     Engine& Wedge() { return *engine_; }
-
-    // PreferenceControls
-    int BeepOnInput() const override;
-    int cboSound() const override;
-    int RemoveCRs() const override;
-    int NumFilter() const override;
-    int IgnoreDups() const override;
-    std::string TermKeyCombo() const override;
 
     // MainWindowView
     bool IsActiveWindow() const override { return false; }

@@ -10,7 +10,7 @@
 #include "app/CommandLine.h"
 #include "app/Headless.h"
 #include "readproc/linux/CanberraBeeper.h"
-#include "shell/SettingsLocation.h"
+#include "shell/linux/SettingsLocation.h"
 #include "shell/linux/SingleInstance.h"
 
 // Outside any namespace: Q_INIT_RESOURCE declares the resource function where it is used.

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/AppSettings.h"
 #include "serial/ReceiveFraming.h"
-#include "shell/AppSettings.h"
 
 namespace reradav {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/AppSettings.h"
+#include "common/AppSettings.h"
 
 namespace reradav {
 

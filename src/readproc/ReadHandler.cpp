@@ -32,7 +32,7 @@ void ReadHandler::ProcessRead(std::string& pendingRead) {
     std::string read = std::move(pendingRead);
     pendingRead.clear();
     AppSettings& settings = d_.settings;
-    PreferenceControls& prefs = d_.preferences;
+    SettingsControls& prefs = d_.preferences;
 
     if (settings.Handshake == HandshakeOptoRs) {
         pollToggle_ = !pollToggle_;

@@ -4,13 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "common/AppSettings.h"
+#include "common/MainWindowView.h"
+#include "common/SettingsControls.h"
 #include "keys/KeyboardEmitter.h"
 #include "readproc/Beeper.h"
 #include "readproc/DateTokens.h"
-#include "readproc/PreferenceControls.h"
 #include "serial/SerialComponent.h"
-#include "shell/AppSettings.h"
-#include "shell/MainWindowView.h"
 
 namespace reradav {
 
@@ -21,7 +21,7 @@ std::optional<std::string> ParseByteList(std::string_view text);
 
 struct ReadHandlerDeps {
     AppSettings& settings;
-    PreferenceControls& preferences;
+    SettingsControls& preferences;
     SerialComponent& serial;
     Beeper& beeper;
     MainWindowView& window;

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <string>
 
+#include "common/AppSettings.h"
+#include "common/MainWindowView.h"
 #include "serial/ReceiveFraming.h"
 #include "serial/SerialComponent.h"
-#include "shell/AppSettings.h"
-#include "shell/MainWindowView.h"
 
 namespace reradav {
 

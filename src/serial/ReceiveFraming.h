@@ -4,10 +4,10 @@
 #include <functional>
 #include <string>
 
-#include "readproc/PreferenceControls.h"
+#include "common/AppSettings.h"
+#include "common/MainWindowView.h"
+#include "common/SettingsControls.h"
 #include "serial/SerialComponent.h"
-#include "shell/AppSettings.h"
-#include "shell/MainWindowView.h"
 
 namespace reradav {
 
@@ -21,7 +21,7 @@ class ReceiveFraming {
     using ReadSink = std::function<void(std::string& pendingRead)>;
 
     ReceiveFraming(SerialComponent& serial, const AppSettings& settings,
-                   const PreferenceControls& preferences, const MainWindowView& window,
+                   const SettingsControls& preferences, const MainWindowView& window,
                    ReadSink processRead)
         : serial_(serial),
           settings_(settings),
@@ -52,7 +52,7 @@ class ReceiveFraming {
 
     SerialComponent& serial_;
     const AppSettings& settings_;
-    const PreferenceControls& preferences_;
+    const SettingsControls& preferences_;
     const MainWindowView& window_;
     ReadSink processRead_;
 

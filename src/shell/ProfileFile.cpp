@@ -1,5 +1,7 @@
 #include "shell/ProfileFile.h"
 
+#include "common/Files.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,24 +63,6 @@ std::string EncodeValue(std::string_view value) {
     return std::string(value);
 }
 
-std::string ErrorText(const char* what, const std::filesystem::path& path, int error) {
-    return std::string(what) + " " + path.string() + ": " + std::strerror(error);
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
 
 ProfileFile::ProfileFile(std::string_view bytes) {
@@ -126,7 +110,7 @@ std::string ProfileFile::Load(const std::filesystem::path& file) {
     lines_.clear();
     int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return errno == ENOENT ? std::string() : ErrorText("Cannot open", file, errno);
+        return errno == ENOENT ? std::string() : FileErrorText("Cannot open", file, errno);
     }
     std::string bytes;
     char buffer[8192];
@@ -138,7 +122,7 @@ std::string ProfileFile::Load(const std::filesystem::path& file) {
         if (n < 0) {
             int error = errno;
             ::close(fd);
-            return ErrorText("Cannot read", file, error);
+            return FileErrorText("Cannot read", file, error);
         }
         if (n == 0) {
             break;
@@ -233,63 +217,7 @@ std::string ProfileFile::Text() const {
 }
 
 std::string ProfileFile::Save(const std::filesystem::path& file) const {
-    // Replace what a symbolic link points to, not the link itself.
-    std::filesystem::path target = file;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(file, ec)) {
-        target = std::filesystem::weakly_canonical(file, ec);
-        if (ec) {
-            return ErrorText("Cannot resolve", file, ec.value());
-        }
-    }
-
-    mode_t mode = 0600;
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else if (errno != ENOENT) {
-        return ErrorText("Cannot examine", target, errno);
-    }
-
-    std::filesystem::path folder = target.parent_path();
-    std::string temp = (folder.empty() ? std::filesystem::path(".") : folder) /
-                       ("." + target.filename().string() + ".XXXXXX");
-    int fd = ::mkstemp(temp.data());  // mode 0600, O_EXCL
-    if (fd < 0) {
-        return ErrorText("Cannot create a file beside", target, errno);
-    }
-    const char* failed = nullptr;
-    int error = 0;
-    if (!WriteAll(fd, Text())) {
-        failed = "Cannot write";
-    } else if (mode != 0600 && ::fchmod(fd, mode) != 0) {
-        failed = "Cannot set the mode of";
-    } else if (::fsync(fd) != 0) {
-        failed = "Cannot write";
-    }
-    if (failed != nullptr) {
-        error = errno;
-    }
-    if (::close(fd) != 0 && failed == nullptr) {
-        failed = "Cannot write";
-        error = errno;
-    }
-    if (failed == nullptr && ::rename(temp.c_str(), target.c_str()) != 0) {
-        failed = "Cannot replace";
-        error = errno;
-    }
-    if (failed != nullptr) {
-        ::unlink(temp.c_str());
-        return ErrorText(failed, target, error);
-    }
-    // Make the rename itself durable; the new file is in place either way.
-    int dir = ::open((folder.empty() ? std::filesystem::path(".") : folder).c_str(),
-                     O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return {};
+    return ReplaceFileAtomically(file, Text(), 0600);
 }
 
 }  // namespace reradav

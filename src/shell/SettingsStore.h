@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/AppSettings.h"
+#include "common/SettingsControls.h"
 #include "serial/ComDevices.h"
-#include "shell/AppSettings.h"
 #include "shell/ProfileFile.h"
-#include "shell/SettingsControls.h"
 
 namespace reradav {
 

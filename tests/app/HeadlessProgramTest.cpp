@@ -15,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/KeyTargetDesk.h"
+#include "support/KeyTargetDesk.h"
 
 extern char** environ;
 

@@ -14,12 +14,12 @@
 #include <optional>
 #include <sstream>
 
-#include "app/KeyTargetDesk.h"
 #include "keys/KeyboardEmitter.h"
 #include "keys/RecordingKeyboard.h"
 #include "readproc/KeyTrans.h"
 #include "shell/ProfileFile.h"
 #include "support/Fakes.h"
+#include "support/KeyTargetDesk.h"
 
 namespace reradav {
 namespace {

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/KeyTargetDesk.h"
+#include "support/KeyTargetDesk.h"
 
 namespace reradav {
 namespace {

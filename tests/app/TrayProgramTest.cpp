@@ -13,7 +13,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/KeyTargetDesk.h"
+#include "support/KeyTargetDesk.h"
 
 namespace reradav {
 namespace {

@@ -224,7 +224,7 @@ TEST_F(RestoreCheckTest, AWrongPasswordWithoutATrayIconLeavesTheWindowMinimisedB
 
 TEST_F(RestoreCheckTest, TheFramingTicksFlagIsReadAndCleared) {
     test::FakeSerial serial;
-    test::FakePreferences prefs;
+    test::FakeSettingsControls prefs;
     test::FakeWindow view;
     ReceiveFraming framing{serial, settings, prefs, view, [](std::string& r) { r.clear(); }};
     FramingMinimisedFlag framingFlag(framing);

@@ -57,7 +57,7 @@ class ProcessReadTest : public ::testing::Test {
     }
 
     AppSettings settings;
-    FakePreferences prefs;
+    FakeSettingsControls prefs;
     FakeSerial serial;
     FakeBeeper beeper;
     FakeWindow window;
@@ -90,7 +90,7 @@ TEST_F(ProcessReadTest, PostambleDateTokensAreShownAndTyped) {
 
 TEST_F(ProcessReadTest, OptoRsPollsBeforeEveryOtherReadAndDropsTheRest) {
     settings.Handshake = HandshakeOptoRs;
-    prefs.beep = 1;
+    prefs.Box(CheckBox::BeepOnInput) = 1;
     settings.ScannerBeepString = "7";
     std::vector<std::string> typed;
     for (const char* read : {"1", "2", "3", "4"}) {
@@ -107,7 +107,7 @@ TEST_F(ProcessReadTest, OptoRsPollsBeforeEveryOtherReadAndDropsTheRest) {
 }
 
 TEST_F(ProcessReadTest, TrailingLineEndsAreRemovedWhenAsked) {
-    prefs.removeCRs = 1;
+    prefs.Box(CheckBox::RemoveCRs) = 1;
     const std::pair<std::string, std::string> cases[] = {
         {"123\r\n", "123"},         {"123\n\r", "123\n"}, {"123\r", "123"},
         {"123\n", "123"},           {"12{ENTER}", "12"},  {"12{ENTER}\r\n", "12{ENTER}"},
@@ -117,14 +117,14 @@ TEST_F(ProcessReadTest, TrailingLineEndsAreRemovedWhenAsked) {
         Read(read);
         EXPECT_EQ(handler.LastRead(), kept) << read;
     }
-    prefs.removeCRs = 0;
+    prefs.Box(CheckBox::RemoveCRs) = 0;
     Read("123\r\n");
     EXPECT_EQ(handler.LastRead(), "123\r\n");
 }
 
 TEST_F(ProcessReadTest, DuplicatesBeepAndAnswerTheScannerButAreNotShownOrTyped) {
-    prefs.ignoreDups = 1;
-    prefs.beep = 1;
+    prefs.Box(CheckBox::IgnoreDups) = 1;
+    prefs.Box(CheckBox::BeepOnInput) = 1;
     prefs.sound = 2;
     settings.ScannerBeepString = "27,66";
     EXPECT_NE(Read("A1"), "");
@@ -140,7 +140,7 @@ TEST_F(ProcessReadTest, DuplicatesBeepAndAnswerTheScannerButAreNotShownOrTyped) 
 TEST_F(ProcessReadTest, LastReadFollowsEveryReadEvenWithDuplicatesAllowed) {
     Read("X");
     EXPECT_EQ(Read("X"), "(16 d) (88 d) (88 u) (16 u)");
-    prefs.ignoreDups = 1;
+    prefs.Box(CheckBox::IgnoreDups) = 1;
     EXPECT_EQ(Read("X"), "");
 }
 
@@ -153,7 +153,7 @@ TEST_F(ProcessReadTest, NothingIsTypedWhileTheMainWindowIsActive) {
 }
 
 TEST_F(ProcessReadTest, AnEmptyReadTypesOnlyThePostamble) {
-    prefs.beep = 1;
+    prefs.Box(CheckBox::BeepOnInput) = 1;
     prefs.postamble = "{TAB}";
     settings.ScannerBeepString = "7";
     EXPECT_EQ(Read(""), "(9 d) (9 u)");
@@ -163,14 +163,14 @@ TEST_F(ProcessReadTest, AnEmptyReadTypesOnlyThePostamble) {
 }
 
 TEST_F(ProcessReadTest, AnEmptyReadIsADuplicateOfTheStartingLastRead) {
-    prefs.ignoreDups = 1;
+    prefs.Box(CheckBox::IgnoreDups) = 1;
     prefs.postamble = "{TAB}";
     EXPECT_EQ(Read(""), "");
     EXPECT_EQ(window.displayCount, 0);
 }
 
 TEST_F(ProcessReadTest, SoundPositionsChooseTheBeep) {
-    prefs.beep = 1;
+    prefs.Box(CheckBox::BeepOnInput) = 1;
     for (int position : {0, 1, 2, 3, 4, -1, 7}) {
         prefs.sound = position;
         Read("1");
@@ -188,7 +188,7 @@ TEST_F(ProcessReadTest, ABadBeepStringSendsNothingButTheReadGoesOn) {
 TEST(ProcessReadWithoutKeyboard, ShowsTheReadAndTypesNothing) {
     AppSettings settings;
     InitKeyTrans(settings.KeyTrans);
-    FakePreferences prefs;
+    FakeSettingsControls prefs;
     FakeSerial serial;
     FakeBeeper beeper;
     FakeWindow window;

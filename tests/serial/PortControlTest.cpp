@@ -21,7 +21,7 @@ class PortControlTest : public ::testing::Test {
     PortControlTest() { serial.open = false; }
 
     AppSettings settings;
-    FakePreferences prefs;
+    FakeSettingsControls prefs;
     FakeSerial serial;
     FakeWindow window;
     FakeTimer timer;

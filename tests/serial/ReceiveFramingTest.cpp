@@ -33,7 +33,7 @@ class FramingTest : public ::testing::Test {
     }
 
     AppSettings settings;
-    FakePreferences prefs;
+    FakeSettingsControls prefs;
     FakeSerial serial;
     FakeWindow window;
     std::vector<std::string> reads;
@@ -55,7 +55,7 @@ TEST_F(FramingTest, AReadEndsAfterThreeIdleTicks) {
 }
 
 TEST_F(FramingTest, TheNumericFilterKeepsDigitsPointAndMinus) {
-    prefs.numFilter = 1;
+    prefs.Box(CheckBox::NumFilter) = 1;
     Receive("12345\r\n");
     Tick(4);
     Receive("-12.5");
@@ -68,14 +68,14 @@ TEST_F(FramingTest, TheNumericFilterKeepsDigitsPointAndMinus) {
 TEST_F(FramingTest, TheFilterIsReadAfreshAtEveryTick) {
     Receive("a1");
     Tick();
-    prefs.numFilter = 1;
+    prefs.Box(CheckBox::NumFilter) = 1;
     Receive("b2");
     Tick(4);
     EXPECT_EQ(reads, std::vector<std::string>{"a12"});
 }
 
 TEST_F(FramingTest, FilteredCharactersStillEndInAnEmptyRead) {
-    prefs.numFilter = 1;
+    prefs.Box(CheckBox::NumFilter) = 1;
     Receive("ABC");
     Tick(4);
     EXPECT_EQ(reads, std::vector<std::string>{""});
@@ -202,7 +202,7 @@ TEST_F(FramingTest, AMegabyteBurstIsOneRead) {
 TEST(FramingWhileTyping, ANewScanWaitsUntilTheTypingIsDone) {
     AppSettings settings;
     InitKeyTrans(settings.KeyTrans);
-    FakePreferences prefs;
+    FakeSettingsControls prefs;
     FakeSerial serial;
     FakeWindow window;
     FakeBeeper beeper;

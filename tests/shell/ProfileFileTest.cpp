@@ -9,7 +9,7 @@
 #include <csignal>
 #include <string>
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace reradav {
 namespace {

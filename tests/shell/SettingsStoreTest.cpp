@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "FakeSettingsControls.h"
-#include "TempFolder.h"
+#include "support/Fakes.h"
+#include "support/TempFolder.h"
 
 namespace reradav {
+using test::FakeSettingsControls;
 namespace {
 
 // The device a settings key set for COMn, "" when the port keeps its built-in one.
@@ -117,11 +118,11 @@ TEST_P(SampleFileTest, LoadedAndSavedUnchangedItStaysByteForByte) {
 
     // What the sample holds, as its notes describe it.
     EXPECT_EQ(state.controls.combo1, 3);
-    EXPECT_EQ(state.controls.cboSound, 2);
+    EXPECT_EQ(state.controls.sound, 2);
     EXPECT_EQ(state.controls.Box(CheckBox::BeepOnInput), 1);
     EXPECT_EQ(state.controls.Box(CheckBox::IgnoreDups), 1);
     EXPECT_EQ(state.controls.Box(CheckBox::RemoveCRs), 1);
-    EXPECT_EQ(state.controls.termKeyCombo, "{TAB}");
+    EXPECT_EQ(state.controls.postamble, "{TAB}");
     EXPECT_EQ(state.controls.windowState, 1);
     EXPECT_EQ(state.settings.Handshake, 1);
     EXPECT_EQ(state.settings.ScannerBeepString, "7");
@@ -159,13 +160,13 @@ TEST_P(SampleFileTest, OneChangedSettingChangesOnlyItsLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, SampleFileTest,
-                         ::testing::Values(SampleSource{"Shared", RERADAV_SHARED_SAMPLES_DIR, true},
+                         ::testing::Values(SampleSource{"Shared", RERADAV_TEST_DATA_DIR, true},
                                            SampleSource{"Repository", RERADAV_TEST_DATA_DIR,
                                                         false}));
 
 TEST(SampleFileCopy, RepositoryCopyMatchesTheSharedSample) {
     std::filesystem::path shared =
-        std::filesystem::path(RERADAV_SHARED_SAMPLES_DIR) / "windows-default.vav";
+        std::filesystem::path(RERADAV_TEST_DATA_DIR) / "windows-default.vav";
     if (!std::filesystem::exists(shared)) {
         GTEST_SKIP() << "no shared sample at " << shared;
     }
@@ -184,9 +185,9 @@ TEST(SettingsFirstStart, NoFileGivesTheDefaultsAndTheSaveWritesAllKeysInOrder) {
     ASSERT_EQ(LoadSettings(file, "reradav", state.settings, state.controls, state.devices), "");
 
     EXPECT_THAT(state.controls.checkBoxes, ::testing::Each(0));
-    EXPECT_EQ(state.controls.cboSound, 0);
+    EXPECT_EQ(state.controls.sound, 0);
     EXPECT_EQ(state.controls.combo1, 0);
-    EXPECT_EQ(state.controls.termKeyCombo, "");
+    EXPECT_EQ(state.controls.postamble, "");
     EXPECT_EQ(state.controls.windowState, 0);
     EXPECT_THAT(state.controls.log, ::testing::Contains("click BeepOnInput"));
     EXPECT_EQ(state.settings.Handshake, 0);
@@ -203,7 +204,7 @@ TEST(SettingsFirstStart, NoFileGivesTheDefaultsAndTheSaveWritesAllKeysInOrder) {
 
     // The user picks COM3, the no-selection sound, and minimises before exit.
     state.controls.combo1 = 3;
-    state.controls.cboSound = -1;
+    state.controls.sound = -1;
     state.controls.windowState = 1;
     ASSERT_EQ(SaveSettings(file, state.settings, state.controls, state.devices), "");
 
@@ -229,7 +230,7 @@ TEST(SettingsFirstStart, NoFileGivesTheDefaultsAndTheSaveWritesAllKeysInOrder) {
     again.settings.KeyTrans = KeyTransTable{};
     ASSERT_EQ(LoadSettings(file, "reradav", again.settings, again.controls, again.devices), "");
     EXPECT_EQ(again.controls.combo1, 3);
-    EXPECT_EQ(again.controls.cboSound, -1);
+    EXPECT_EQ(again.controls.sound, -1);
     EXPECT_EQ(again.controls.windowState, 1);
     EXPECT_EQ(again.settings.KeyTrans, StartTable());
 }
@@ -300,7 +301,7 @@ TEST(SettingsLoad, LongTextsAreCutTo199Characters) {
     State state;
     LoadText(state, "[Reradav]\r\nPostamble=" + postamble + "\r\nKeyTrans9=" + keys +
                         "\r\nPassword=" + std::string(199, 'w') + "\r\n");
-    EXPECT_EQ(state.controls.termKeyCombo, postamble.substr(0, 199));
+    EXPECT_EQ(state.controls.postamble, postamble.substr(0, 199));
     EXPECT_EQ(state.settings.KeyTrans[9], keys.substr(0, 199));
     EXPECT_EQ(state.settings.Password, std::string(199, 'w'));
 }
@@ -407,7 +408,7 @@ std::int16_t Port(const State& s) {
     return s.controls.combo1;
 }
 std::int16_t Sound(const State& s) {
-    return s.controls.cboSound;
+    return s.controls.sound;
 }
 std::int16_t Handshake(const State& s) {
     return s.settings.Handshake;
@@ -526,12 +527,12 @@ TEST(SettingsSave, RegisterStartupRunsBetweenIgnoreDupsAndRemoveReturns) {
 TEST(SettingsSave, ValuesComeFromTheControlsAndTheSettings) {
     State state;
     state.controls.combo1 = 12;
-    state.controls.cboSound = 4;
+    state.controls.sound = 4;
     state.controls.Box(CheckBox::BeepOnInput) = 1;
     state.controls.Box(CheckBox::LoadWithWindows) = 2;
     state.controls.Box(CheckBox::NumFilter) = 1;
     state.controls.Box(CheckBox::RemoveCRs) = 1;
-    state.controls.termKeyCombo = "{ENTER}";
+    state.controls.postamble = "{ENTER}";
     state.controls.windowState = 2;
     state.settings.Handshake = -5;
     state.settings.ScannerBeepString = "7,7";

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/SettingsLocation.h"
+#include "shell/linux/SettingsLocation.h"
 
 namespace reradav::test {
 

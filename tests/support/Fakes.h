@@ -1,18 +1,22 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "common/MainWindowView.h"
+#include "common/SettingsControls.h"
 #include "keys/RecordingKeyboard.h"
 #include "readproc/Beeper.h"
 #include "readproc/DateTokens.h"
-#include "readproc/PreferenceControls.h"
 #include "serial/SerialComponent.h"
-#include "shell/MainWindowView.h"
 
 namespace reradav::test {
+
+using CheckBox = SettingsControls::CheckBox;
 
 // A serial component whose line is played by the test: Receive() queues bytes as one chunk,
 // as a driver hands them over; Output() is recorded.
@@ -71,16 +75,96 @@ class FakeSerial : public SerialComponent {
     std::function<void()> onComm;
 };
 
-struct FakePreferences : PreferenceControls {
-    int BeepOnInput() const override { return beep; }
-    int cboSound() const override { return sound; }
-    int RemoveCRs() const override { return removeCRs; }
-    int NumFilter() const override { return numFilter; }
-    int IgnoreDups() const override { return ignoreDups; }
-    std::string TermKeyCombo() const override { return postamble; }
-
-    int beep = 0, sound = 0, removeCRs = 0, numFilter = 0, ignoreDups = 0;
+// Main-window controls as plain values, with a log of what the settings store did to them.
+class FakeSettingsControls : public SettingsControls {
+  public:
+    std::array<std::int16_t, 5> checkBoxes{};
+    std::int16_t sound = 0;
+    std::int16_t combo1 = 0;
     std::string postamble;
+    std::int16_t windowState = 0;
+    mutable std::vector<std::string> log;
+    // Run where the real controls run their handlers.
+    std::function<void()> onCombo1Change;
+    std::function<void()> onWindowStateChange;
+    std::function<void()> onRegisterStartup;
+
+    static const char* Name(CheckBox box) {
+        switch (box) {
+            case CheckBox::BeepOnInput:
+                return "BeepOnInput";
+            case CheckBox::LoadWithWindows:
+                return "LoadWithWindows";
+            case CheckBox::RemoveCRs:
+                return "RemoveCRs";
+            case CheckBox::NumFilter:
+                return "NumFilter";
+            case CheckBox::IgnoreDups:
+                return "IgnoreDups";
+        }
+        return "?";
+    }
+
+    std::int16_t& Box(CheckBox box) { return checkBoxes[static_cast<std::size_t>(box)]; }
+
+    std::int16_t CheckBoxValue(CheckBox box) const override {
+        log.push_back(std::string("get ") + Name(box));
+        return checkBoxes[static_cast<std::size_t>(box)];
+    }
+    void SetCheckBoxValue(CheckBox box, std::int16_t value) override {
+        log.push_back(std::string("set ") + Name(box) + "=" + std::to_string(value));
+        Box(box) = value;
+    }
+    void RunBeepOnInputClick() override { log.push_back("click BeepOnInput"); }
+
+    std::int16_t CboSoundListIndex() const override {
+        log.push_back("get cboSound");
+        return sound;
+    }
+    void SetCboSoundListIndex(std::int16_t index) override {
+        log.push_back("set cboSound=" + std::to_string(index));
+        sound = index;
+    }
+
+    std::int16_t Combo1ListIndex() const override {
+        log.push_back("get Combo1");
+        return combo1;
+    }
+    void SetCombo1ListIndex(std::int16_t index) override {
+        log.push_back("set Combo1=" + std::to_string(index));
+        combo1 = index;
+        if (onCombo1Change) {
+            onCombo1Change();
+        }
+    }
+
+    std::string TermKeyComboText() const override {
+        log.push_back("get TermKeyCombo");
+        return postamble;
+    }
+    void SetTermKeyComboText(const std::string& text) override {
+        log.push_back("set TermKeyCombo=" + text);
+        postamble = text;
+    }
+
+    std::int16_t WindowState() const override {
+        log.push_back("get WindowState");
+        return windowState;
+    }
+    void SetWindowState(std::int16_t state) override {
+        log.push_back("set WindowState=" + std::to_string(state));
+        windowState = state;
+        if (onWindowStateChange) {
+            onWindowStateChange();
+        }
+    }
+
+    void RegisterStartup() override {
+        log.push_back("RegisterStartup");
+        if (onRegisterStartup) {
+            onRegisterStartup();
+        }
+    }
 };
 
 struct FakeWindow : MainWindowView {

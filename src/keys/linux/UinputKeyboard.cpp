@@ -13,6 +13,7 @@
 #include <thread>
 #include <utility>
 
+#include "common/Files.h"
 #include "keys/VirtualKeys.h"
 #include "keys/linux/LinuxKeyboardCommon.h"
 
@@ -20,22 +21,6 @@ namespace reradav {
 namespace {
 
 constexpr const char* kDeviceName = "Reradav virtual keyboard";
-
-bool WriteAll(int fd, const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 std::string Describe(const char* path, const char* what) {
     return std::string(path) + " " + what + " (" + std::strerror(errno) + ")";
@@ -70,7 +55,8 @@ std::string CreateDevice(int fd, const char* path) {
         uinput_user_dev legacy{};
         std::strncpy(legacy.name, kDeviceName, UINPUT_MAX_NAME_SIZE - 1);
         legacy.id = setup.id;
-        if (!WriteAll(fd, &legacy, sizeof legacy)) {
+        if (!WriteAll(fd,
+                      std::string_view(reinterpret_cast<const char*>(&legacy), sizeof legacy))) {
             return Describe(path, "refuses the device description");
         }
     }
@@ -162,7 +148,7 @@ void UinputKeyboard::WriteEvent(std::uint16_t code, std::int32_t value) {
     events[1].type = EV_SYN;
     events[1].code = SYN_REPORT;
     events[1].value = 0;
-    WriteAll(fd_, events, sizeof events);
+    WriteAll(fd_, std::string_view(reinterpret_cast<const char*>(events), sizeof events));
 }
 
 // The lights the compositor or X server set on our device come back as EV_LED events. They

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "readproc/Beeper.h"
-#include "shell/SettingsLocation.h"
+#include "shell/linux/SettingsLocation.h"
 
 namespace reradav {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/TempFolder.h"
 #include "support/FakeEnvironment.h"
+#include "support/TempFolder.h"
 
 namespace reradav {
 namespace {

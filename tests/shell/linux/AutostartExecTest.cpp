@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "shell/Autostart.h"
-#include "shell/DesktopEntryParser.h"
-#include "shell/TempFolder.h"
+#include "shell/linux/Autostart.h"
+#include "support/DesktopEntryParser.h"
 #include "support/Processes.h"
+#include "support/TempFolder.h"
 
 namespace reradav {
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "shell/TempFolder.h"
 #include "support/FakeEnvironment.h"
 #include "support/Processes.h"
+#include "support/TempFolder.h"
 
 namespace reradav {
 namespace {

@@ -1,0 +1,49 @@
+#include "engine/Engine.h"
+
+#include <QCoreApplication>
+
+namespace reradav {
+
+void ServiceQtEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+namespace {
+
+std::unique_ptr<KeyboardPlatform> OpenSessionKeyboard(std::string& problem) {
+    OpenedKeyboard opened = OpenKeyboard(ServiceQtEvents);
+    problem = opened.reason;
+    return std::move(opened.keyboard);
+}
+
+}  // namespace
+
+Engine::Engine(AppSettings& settings, const ComDevices& devices, SettingsControls& preferences,
+               MainWindowView& window, Beeper& beeper, std::unique_ptr<KeyboardPlatform> keyboard)
+    : keyboard_(keyboard ? std::move(keyboard) : OpenSessionKeyboard(keyboardProblem_)),
+      emitter_(keyboard_ ? std::make_unique<KeyboardEmitter>(*keyboard_) : nullptr),
+      serial_(devices),
+      handler_({settings, preferences, serial_, beeper, window, clock_, emitter_.get()}),
+      framing_(serial_, settings, preferences, window,
+               [this](std::string& read) { handler_.ProcessRead(read); }),
+      port_(settings, serial_, framing_, *this, window) {
+    serial_.SetOnComm([this] { framing_.OnComm(); });
+    serial_.SetOnHangUp([this] { port_.PortLost(); });
+    timer_.setInterval(ReceiveFraming::TickInterval);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { framing_.Timer1_Timer(); });
+    timer_.start();
+}
+
+Engine::~Engine() {
+    timer_.stop();
+}
+
+void Engine::SetEnabled(bool enabled) {
+    if (enabled) {
+        timer_.start();
+    } else {
+        timer_.stop();
+    }
+}
+
+}  // namespace reradav

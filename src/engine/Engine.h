@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QTimer>
+#include <memory>
+#include <string>
+
+#include "keys/KeyboardEmitter.h"
+#include "keys/linux/KeyboardBackend.h"
+#include "readproc/ReadHandler.h"
+#include "readproc/linux/SystemClock.h"
+#include "serial/ComDevices.h"
+#include "serial/PortControl.h"
+#include "serial/ReceiveFraming.h"
+#include "serial/linux/TermiosSerialPort.h"
+
+namespace reradav {
+
+// Runs the pending Qt events once: what the keyboard does while it waits between two keys.
+void ServiceQtEvents();
+
+// The wedge itself, for a window or for none: the serial port, framing on a 50 ms timer, the
+// read handler and the keyboard chosen for this session, all on the Qt thread.
+class Engine : private FramingTimer {
+  public:
+    // The references must outlive the engine. `keyboard` replaces the session's own keyboard
+    // (tests); without it the best backend is opened.
+    Engine(AppSettings& settings, const ComDevices& devices, SettingsControls& preferences,
+           MainWindowView& window, Beeper& beeper,
+           std::unique_ptr<KeyboardPlatform> keyboard = nullptr);
+    ~Engine() override;
+
+    PortControl& Port() { return port_; }
+    ReceiveFraming& Framing() { return framing_; }
+    TermiosSerialPort& Serial() { return serial_; }
+    const ReadHandler& Reads() const { return handler_; }
+
+    // Why nothing can be typed, as a sentence for the user; empty when a keyboard is open.
+    const std::string& KeyboardProblem() const { return keyboardProblem_; }
+    // No further read starts (quitting); one being typed is finished.
+    void StopReading() { timer_.stop(); }
+    // True while a key string is being typed (quitting waits for it).
+    bool Typing() const { return emitter_ && emitter_->Typing(); }
+
+  private:
+    void SetInterval(int milliseconds) override { timer_.setInterval(milliseconds); }
+    void SetEnabled(bool enabled) override;
+
+    SystemClock clock_;
+    std::string keyboardProblem_;
+    std::unique_ptr<KeyboardPlatform> keyboard_;
+    std::unique_ptr<KeyboardEmitter> emitter_;
+    TermiosSerialPort serial_;
+    ReadHandler handler_;
+    ReceiveFraming framing_;
+    PortControl port_;
+    QTimer timer_;
+};
+
+}  // namespace reradav

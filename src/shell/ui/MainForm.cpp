@@ -1,0 +1,370 @@
+#include "shell/ui/MainForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QMenu>
+#include <QShortcut>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "common/ui/Windows1252.h"
+#include "lock/ui/Form1.h"
+#include "lock/ui/Form2.h"
+#include "readproc/KeyTrans.h"
+#include "shell/SettingsStore.h"
+#include "shell/ui/Help.h"
+#include "shell/ui/frmAbout.h"
+#include "ui_MainForm.h"
+
+namespace reradav {
+namespace {
+
+constexpr const char* kPostambles[] = {"{ENTER}", "{TAB}", "{DOWN}", "{RIGHT}", "{LEFT}", "{UP}"};
+constexpr const char* kSounds[] = {"Default Sound", "Asterisk", "Exclamation", "Hand", "Question"};
+
+// The OEM glyphs of the control characters, as a terminal font draws them.
+constexpr char16_t kControlGlyphs[32] = {
+    0x2400, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022, 0x25D8, 0x25CB, 0x25D9,
+    0x2642, 0x2640, 0x266A, 0x266B, 0x263C, 0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7,
+    0x25AC, 0x21A8, 0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
+
+Qt::CheckState CheckState(std::int16_t value) {
+    return value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked;
+}
+
+}  // namespace
+
+QString DisplayText(const std::string& bytes) {
+    QString text = FromWindows1252(bytes);
+    for (QChar& ch : text) {
+        if (ch.unicode() < 32) {
+            ch = QChar(kControlGlyphs[ch.unicode()]);
+        } else if (ch.unicode() == 127) {
+            ch = QChar(0x2302);
+        }
+    }
+    return text;
+}
+
+MainForm::MainForm(Beeper& beeper, MessageBoxes& messages,
+                   std::unique_ptr<KeyboardPlatform> keyboard, QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::MainForm>()), messages_(messages) {
+    ui_->setupUi(this);
+    setWindowIcon(QIcon(":/reradav.svg"));
+    const QFont terminal = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    ui_->Display->setFont(terminal);
+    ui_->Text1->setFont(terminal);
+
+    engine_ =
+        std::make_unique<Engine>(settings_, devices_, *this, *this, beeper, std::move(keyboard));
+    if (!engine_->KeyboardProblem().empty()) {
+        ui_->KeyboardStatus->setText(QString::fromStdString(engine_->KeyboardProblem()) +
+                                     " Reads are still shown above.");
+        ui_->KeyboardStatus->setVisible(true);
+    }
+
+    connect(ui_->Combo1, &QComboBox::currentIndexChanged, this,
+            [this](int index) { engine_->Port().SelectPort(static_cast<std::int16_t>(index)); });
+    connect(ui_->BeepOnInput, &QCheckBox::stateChanged, this, [this] { BeepOnInput_Click(); });
+    connect(ui_->FileExit, &QAction::triggered, this, &QWidget::close);
+    connect(ui_->MSettings, &QAction::triggered, this, [this] {
+        if (onPortSettings) {
+            onPortSettings();
+        }
+    });
+    connect(ui_->mPassword, &QAction::triggered, this, &MainForm::mPassword_Click);
+    connect(ui_->HelpIndex, &QAction::triggered, this, &MainForm::HelpIndex_Click);
+    connect(ui_->HelpAbout, &QAction::triggered, this, &MainForm::HelpAbout_Click);
+    auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
+    connect(f1, &QShortcut::activated, this, &MainForm::HelpIndex_Click);
+
+    mnuPopup_ = new QMenu("Popup", this);
+    mnuPopup_->setObjectName("mnuPopup");
+    QAction* open = mnuPopup_->addAction("Open Reradav");
+    open->setObjectName("mnuOpen");
+    QAction* about = mnuPopup_->addAction("About Reradav");
+    about->setObjectName("mnuAbout");
+    mnuPopup_->setDefaultAction(about);
+    connect(open, &QAction::triggered, this, [this] { restoreCheck_->mnuOpen_Click(); });
+    connect(about, &QAction::triggered, this, &MainForm::HelpAbout_Click);
+
+    minimisedFlag_ = std::make_unique<FramingMinimisedFlag>(engine_->Framing());
+    restoreCheck_ = std::make_unique<RestoreCheck>(*this, settings_, *minimisedFlag_);
+    RefreshPortList();
+}
+
+MainForm::~MainForm() = default;
+
+std::string MainForm::Form_Load(const std::filesystem::path& settingsFile,
+                                const std::string& commandLine) {
+    settingsFile_ = settingsFile;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ui_->Text1->setText(DisplayText("(\r)"));
+    SetCaption("Reradav (Inactive)");
+    frmAbout splash(SettingsFileText(), frmAbout::Mode::Splash);
+    splash.show();
+    QApplication::processEvents();
+
+    for (const char* postamble : kPostambles) {
+        ui_->TermKeyCombo->addItem(postamble);
+    }
+    for (const char* sound : kSounds) {
+        ui_->cboSound->addItem(sound);
+    }
+    ui_->cboSound->setCurrentIndex(-1);
+    ui_->TermKeyCombo->setCurrentIndex(-1);
+    InitKeyTrans(settings_.KeyTrans);
+
+    settings_.ComPort = 0;
+    settings_.ComPortText = std::to_string(settings_.ComPort);
+    settings_.BaudIndex = 8;
+    settings_.ParityIndex = 0;
+    settings_.DataBitsIndex = 3;
+    settings_.StopBitsIndex = 0;
+    settings_.Handshake = 0;
+
+    // The icon comes before the settings, so that a window loaded minimised can go straight
+    // to the tray.
+    AddTrayIcon();
+    std::string error = LoadSettings(settingsFile, commandLine, settings_, *this, devices_);
+    RefreshPortList();
+    splash.close();
+    QApplication::restoreOverrideCursor();
+    return error;
+}
+
+void MainForm::ShowAsLoaded() {
+    if (WindowState() == kStateMinimised && HasTrayIcon()) {
+        return;  // in the tray
+    }
+    show();
+}
+
+std::string MainForm::Form_Unload() {
+    unloaded_ = true;
+    std::string error = SaveSettings(settingsFile_, settings_, *this, devices_);
+    if (tray_ != nullptr) {
+        tray_->hide();
+    }
+    return error;
+}
+
+void MainForm::AddTrayIcon() {
+    if (tray_ != nullptr || !QSystemTrayIcon::isSystemTrayAvailable()) {
+        return;
+    }
+    tray_ = new QSystemTrayIcon(windowIcon(), this);
+    tray_->setToolTip("Reradav");
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                restoreCheck_->Form_MouseMove(
+                    reason == QSystemTrayIcon::DoubleClick ? TrayEvent::DoubleClick
+                    : reason == QSystemTrayIcon::Context   ? TrayEvent::ContextMenu
+                                                           : TrayEvent::Other);
+            });
+    tray_->show();
+}
+
+bool MainForm::HasTrayIcon() const {
+    return tray_ != nullptr && tray_->isVisible();
+}
+
+QString MainForm::SettingsFileText() const {
+    return QString::fromLocal8Bit(settingsFile_.c_str());
+}
+
+void MainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        restoreCheck_->Form_Resize();
+    }
+}
+
+void MainForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    restoreCheck_->Form_Resize();
+}
+
+// ---- menus, dialogs and the tray ----
+
+void MainForm::mPassword_Click() {
+    Form1 dialog(settings_, messages_);
+    dialog.exec();
+}
+
+void MainForm::HelpIndex_Click() {
+    if (!OpenHelp()) {
+        messages_.Show(this, "The help document Reradav.html could not be opened.");
+    }
+}
+
+// From the menus the about box is modal; one left open from the tray is replaced.
+void MainForm::HelpAbout_Click() {
+    if (about_) {
+        about_->close();
+        delete about_.data();
+    }
+    frmAbout box(SettingsFileText());
+    box.exec();
+}
+
+void MainForm::ShowAboutModeless() {
+    if (!about_) {
+        about_ = new frmAbout(SettingsFileText());
+        about_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+void MainForm::ShowTrayMenu() {
+    mnuPopup_->popup(QCursor::pos());
+}
+
+void MainForm::BringToFront() {
+    raise();
+    activateWindow();
+}
+
+std::string MainForm::AskPassword() {
+    return Form2::Ask();
+}
+
+void MainForm::ShowInvalidPassword() {
+    messages_.Show(nullptr, "Invalid password");
+}
+
+void MainForm::closeEvent(QCloseEvent* event) {
+    if (unloaded_) {
+        event->accept();
+        return;
+    }
+    // No new read may start; one being typed finishes its key string first.
+    engine_->StopReading();
+    if (engine_->Typing()) {
+        event->ignore();
+        QTimer::singleShot(20, this, &QWidget::close);
+        return;
+    }
+    const std::string error = Form_Unload();
+    if (!error.empty()) {
+        messages_.Show(this, "The settings could not be saved.\n" + FromWindows1252(error));
+    }
+    event->accept();
+    QApplication::quit();
+}
+
+void MainForm::RefreshPortList() {
+    for (int port = ComDevices::firstPort; port <= ComDevices::lastPort; ++port) {
+        const std::string device = devices_.DeviceFor(port);
+        ui_->Combo1->setItemText(
+            port, QString("COM%1 \u2014 %2").arg(port).arg(QString::fromLocal8Bit(device.c_str())));
+    }
+}
+
+// ---- the window ----
+
+bool MainForm::IsActiveWindow() const {
+    return isActiveWindow();
+}
+bool MainForm::IsMinimised() const {
+    return WindowState() == 1;
+}
+void MainForm::SetDisplay(const std::string& text) {
+    ui_->Display->setText(DisplayText(text));
+}
+void MainForm::SetCaption(const std::string& caption) {
+    setWindowTitle(FromWindows1252(caption));
+}
+
+// ---- settings held by controls ----
+
+QCheckBox* MainForm::Box(CheckBox box) const {
+    switch (box) {
+        case CheckBox::BeepOnInput:
+            return ui_->BeepOnInput;
+        case CheckBox::LoadWithWindows:
+            return ui_->LoadWithWindows;
+        case CheckBox::RemoveCRs:
+            return ui_->RemoveCRs;
+        case CheckBox::NumFilter:
+            return ui_->NumFilter;
+        case CheckBox::IgnoreDups:
+            break;
+    }
+    return ui_->IgnoreDups;
+}
+
+std::int16_t MainForm::CheckBoxValue(CheckBox box) const {
+    switch (Box(box)->checkState()) {
+        case Qt::Checked:
+            return 1;
+        case Qt::PartiallyChecked:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+void MainForm::SetCheckBoxValue(CheckBox box, std::int16_t value) {
+    QCheckBox* check = Box(box);
+    check->setTristate(value == 2 || check->isTristate());
+    check->setCheckState(CheckState(value));
+}
+
+void MainForm::RunBeepOnInputClick() {
+    BeepOnInput_Click();
+}
+
+void MainForm::BeepOnInput_Click() {
+    ui_->cboSound->setVisible(BeepOnInput() != 0);
+}
+
+std::int16_t MainForm::CboSoundListIndex() const {
+    return static_cast<std::int16_t>(ui_->cboSound->currentIndex());
+}
+void MainForm::SetCboSoundListIndex(std::int16_t index) {
+    ui_->cboSound->setCurrentIndex(index);
+}
+
+std::int16_t MainForm::Combo1ListIndex() const {
+    return static_cast<std::int16_t>(ui_->Combo1->currentIndex());
+}
+void MainForm::SetCombo1ListIndex(std::int16_t index) {
+    ui_->Combo1->setCurrentIndex(index);
+}
+
+std::string MainForm::TermKeyComboText() const {
+    return ToWindows1252(ui_->TermKeyCombo->currentText());
+}
+void MainForm::SetTermKeyComboText(const std::string& text) {
+    ui_->TermKeyCombo->setEditText(FromWindows1252(text));
+}
+
+std::int16_t MainForm::WindowState() const {
+    const Qt::WindowStates state = windowState();
+    return state & Qt::WindowMinimized ? 1 : state & Qt::WindowMaximized ? 2 : 0;
+}
+
+void MainForm::SetWindowState(std::int16_t state) {
+    setWindowState(state == kStateMinimised ? Qt::WindowMinimized
+                   : state == 2             ? Qt::WindowMaximized
+                                            : Qt::WindowNoState);
+}
+
+// At shutdown: start once at the next logon when the box is ticked (the grey value does not
+// count), minimised when the window is minimised now.
+void MainForm::RegisterStartup() {
+    if (WindowState() == 1) {
+        settings_.ProgramPath += " /M";
+    }
+    if (onRegisterStartup) {
+        onRegisterStartup(CheckBoxValue(CheckBox::LoadWithWindows) == 1, settings_.ProgramPath);
+    }
+}
+
+}  // namespace reradav

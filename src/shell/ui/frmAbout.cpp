@@ -1,0 +1,54 @@
+#include "shell/ui/frmAbout.h"
+
+#include <QIcon>
+#include <QPalette>
+
+#include "ui_frmAbout.h"
+
+namespace reradav {
+
+namespace {
+
+// A path has no blanks to wrap at; a zero-width space after each separator lets a long one
+// wrap inside the label instead of being cut off.
+QString Wrappable(QString path) {
+    return path.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
+}
+
+}  // namespace
+
+frmAbout::frmAbout(const QString& settingsFile, Mode mode, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::frmAbout>()) {
+    ui_->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    const QIcon icon(QStringLiteral(":/reradav.svg"));
+    setWindowIcon(icon);
+    ui_->picIcon->setPixmap(icon.pixmap(ui_->picIcon->size()));
+
+    QPalette black = ui_->lblDisclaimer->palette();
+    black.setColor(QPalette::WindowText, Qt::black);
+    ui_->lblDisclaimer->setPalette(black);
+    ui_->lblDisclaimer->setText(Wrappable(DisclaimerText(settingsFile)));
+
+    connect(ui_->cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+
+    if (mode == Mode::Splash) {
+        ui_->cmdOK->hide();
+        setWindowTitle(QString());
+        setFixedSize(kWidth, kSplashHeight);
+    } else {
+        setFixedSize(kWidth, kHeight);
+    }
+}
+
+frmAbout::~frmAbout() = default;
+
+QString frmAbout::DisclaimerText(const QString& settingsFile) {
+    return QStringLiteral(
+               "Warning: Reradav types what the scanner reads into whichever window has the "
+               "keyboard focus, as if it were typed on the keyboard.\n\nSettings file:\n") +
+           settingsFile;
+}
+
+}  // namespace reradav
