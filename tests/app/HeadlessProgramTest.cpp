@@ -16,16 +16,18 @@
 #include <thread>
 
 #include "support/KeyTargetDesk.h"
+#include "support/TempFolder.h"
 
 extern char** environ;
 
+using namespace reradav::test;  // NOLINT
 namespace reradav {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::KeyTargetDesk;
-using test::ReadFile;
+using test::ReadBytes;
 using test::ScannerPty;
 using test::WaitForExit;
 using test::WaitUntil;
@@ -74,7 +76,7 @@ class HeadlessProgram : public ::testing::Test {
     fs::path Out(const std::string& name) const { return folder_ / (name + ".out"); }
     fs::path Err(const std::string& name) const { return folder_ / (name + ".err"); }
     bool Said(const std::string& name, const std::string& line) const {
-        return ReadFile(Err(name)).find(line + "\n") != std::string::npos;
+        return ReadBytes(Err(name)).find(line + "\n") != std::string::npos;
     }
 
     fs::path folder_, program_, settings_;
@@ -104,12 +106,12 @@ TEST_F(HeadlessOnADesk, ScansAreTypedAndLoggedAndSigtermSavesTheSettingsUnchange
     const pid_t program = Start({"--headless", "/M"}, "headless");
     ASSERT_GT(program, 0);
     ASSERT_TRUE(WaitUntil([&] { return Said("headless", "port: Active On COM16"); }, 20s))
-        << ReadFile(Err("headless"));
+        << ReadBytes(Err("headless"));
     pty_.CloseSlave();
 
     pty_.Scan("4006381333931\r\n");
     EXPECT_TRUE(WaitUntil([&] { return Said("headless", "read: 4006381333931{TAB}"); }, 10s))
-        << ReadFile(Err("headless"));
+        << ReadBytes(Err("headless"));
     const std::string first = "4006381333931<Tab>";
     EXPECT_TRUE(WaitUntil([&] { return desk_.Received().size() >= first.size(); }, 10s));
     pty_.Scan("A\tb\r");
@@ -117,14 +119,14 @@ TEST_F(HeadlessOnADesk, ScansAreTypedAndLoggedAndSigtermSavesTheSettingsUnchange
     EXPECT_TRUE(WaitUntil([&] { return desk_.Received().size() >= both.size(); }, 10s));
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(desk_.Received(), both);
-    EXPECT_TRUE(Said("headless", "read: A\\tb{TAB}")) << ReadFile(Err("headless"));
+    EXPECT_TRUE(Said("headless", "read: A\\tb{TAB}")) << ReadBytes(Err("headless"));
 
     kill(program, SIGTERM);
     EXPECT_EQ(WaitForExit(program, 10s), 0);
-    const std::string log = ReadFile(Err("headless"));
+    const std::string log = ReadBytes(Err("headless"));
     EXPECT_EQ(log.find("keyboard:"), std::string::npos) << log;
     EXPECT_EQ(log.find("reradav:"), std::string::npos) << log;
-    const std::string saved = ReadFile(settings_);
+    const std::string saved = ReadBytes(settings_);
     EXPECT_NE(saved.find("ComPort=16\r\n"), std::string::npos) << saved.substr(0, 400);
     EXPECT_NE(saved.find("WindowState=2\r\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("Postamble={TAB}\r\n"), std::string::npos);
@@ -150,31 +152,31 @@ TEST_F(HeadlessAlone, ASecondCopyIsRefusedAndSighupEndsTheFirstInOrder) {
     const pid_t first = Start({"--headless"}, "first");
     ASSERT_GT(first, 0);
     ASSERT_TRUE(WaitUntil([&] { return Said("first", "port: Inactive"); }, 20s))
-        << ReadFile(Err("first"));
+        << ReadBytes(Err("first"));
 
     EXPECT_EQ(Run({"--headless"}, "second"), 1);
-    EXPECT_TRUE(Said("second", "reradav: Reradav is already running.")) << ReadFile(Err("second"));
+    EXPECT_TRUE(Said("second", "reradav: Reradav is already running.")) << ReadBytes(Err("second"));
 
     kill(first, SIGHUP);
     EXPECT_EQ(WaitForExit(first, 10s), 0);
-    const std::string saved = ReadFile(settings_);
+    const std::string saved = ReadBytes(settings_);
     EXPECT_NE(saved.find("IgnoreDups=1\r\n"), std::string::npos) << saved.substr(0, 400);
     EXPECT_NE(saved.find("KeyTrans0="), std::string::npos);
 }
 
 TEST_F(HeadlessAlone, HelpAndVersionGoToStandardOutputAndEndAtOnce) {
     EXPECT_EQ(Run({"--help"}, "help"), 0);
-    EXPECT_EQ(ReadFile(Out("help")).rfind("Usage: reradav", 0), 0u) << ReadFile(Out("help"));
-    EXPECT_EQ(ReadFile(Err("help")), "");
+    EXPECT_EQ(ReadBytes(Out("help")).rfind("Usage: reradav", 0), 0u) << ReadBytes(Out("help"));
+    EXPECT_EQ(ReadBytes(Err("help")), "");
     EXPECT_EQ(Run({"--version"}, "version"), 0);
-    EXPECT_EQ(ReadFile(Out("version")).rfind("reradav 1.", 0), 0u) << ReadFile(Out("version"));
+    EXPECT_EQ(ReadBytes(Out("version")).rfind("reradav 1.", 0), 0u) << ReadBytes(Out("version"));
     EXPECT_FALSE(fs::exists(settings_)) << "neither touches the settings";
 }
 
 TEST_F(HeadlessAlone, AnUnknownOptionIsRefusedWithStatusTwo) {
     EXPECT_EQ(Run({"--headles", "--kiosk"}, "bad"), 2);
-    EXPECT_EQ(ReadFile(Out("bad")), "");
-    EXPECT_TRUE(Said("bad", "reradav: unrecognized option '--kiosk'")) << ReadFile(Err("bad"));
+    EXPECT_EQ(ReadBytes(Out("bad")), "");
+    EXPECT_TRUE(Said("bad", "reradav: unrecognized option '--kiosk'")) << ReadBytes(Err("bad"));
     EXPECT_FALSE(fs::exists(settings_));
 }
 

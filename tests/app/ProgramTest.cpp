@@ -13,7 +13,9 @@
 #include <thread>
 
 #include "support/KeyTargetDesk.h"
+#include "support/TempFolder.h"
 
+using namespace reradav::test;  // NOLINT
 namespace reradav {
 namespace {
 
@@ -21,7 +23,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::FindProgram;
 using test::KeyTargetDesk;
-using test::ReadFile;
+using test::ReadBytes;
 using test::RunToEnd;
 using test::ScannerPty;
 using test::Spawn;
@@ -76,7 +78,7 @@ TEST_F(ProgramTest, AScanIsTypedIntoTheFocusedWindowAndTheSettingsSurviveSigterm
 
     kill(program, SIGTERM);
     EXPECT_EQ(WaitForExit(program, 10s), 0);
-    const std::string saved = ReadFile(settings);
+    const std::string saved = ReadBytes(settings);
     EXPECT_NE(saved.find("ComPort=16\r\n"), std::string::npos) << saved.substr(0, 400);
     EXPECT_NE(saved.find("Postamble={TAB}\r\n"), std::string::npos);
     EXPECT_NE(saved.find("Device16=" + pty_.SlavePath() + "\r\n"), std::string::npos);
@@ -103,7 +105,7 @@ TEST_F(ProgramTest, QuittingWhileAReadIsTypedFinishesTheReadFirst) {
     kill(program, SIGTERM);  // in the middle of the read
     EXPECT_EQ(WaitForExit(program, 30s), 0);
     EXPECT_EQ(desk_.Received(), scan);
-    EXPECT_NE(ReadFile(settings).find("KeyTrans0="), std::string::npos) << "settings saved";
+    EXPECT_NE(ReadBytes(settings).find("KeyTrans0="), std::string::npos) << "settings saved";
 }
 
 TEST_F(ProgramTest, AMissingPortIsShownInTheCaptionAndNothingIsLost) {
@@ -117,7 +119,7 @@ TEST_F(ProgramTest, AMissingPortIsShownInTheCaptionAndNothingIsLost) {
         [&] { return WindowTitled("Reradav \\(Error: .*No such file or directory.*\\)"); }, 20s));
     kill(program, SIGTERM);
     EXPECT_EQ(WaitForExit(program, 10s), 0);
-    EXPECT_NE(ReadFile(settings).find("ComPort=9\r\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(settings).find("ComPort=9\r\n"), std::string::npos);
 }
 
 }  // namespace

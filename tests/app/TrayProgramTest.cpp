@@ -14,7 +14,9 @@
 #include <thread>
 
 #include "support/KeyTargetDesk.h"
+#include "support/TempFolder.h"
 
+using namespace reradav::test;  // NOLINT
 namespace reradav {
 namespace {
 
@@ -22,7 +24,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::FindProgram;
 using test::KeyTargetDesk;
-using test::ReadFile;
+using test::ReadBytes;
 using test::RunToEnd;
 using test::Spawn;
 using test::Stop;

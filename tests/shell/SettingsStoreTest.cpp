@@ -12,6 +12,7 @@
 #include "support/Fakes.h"
 #include "support/TempFolder.h"
 
+using namespace reradav::test;  // NOLINT
 namespace reradav {
 using test::FakeSettingsControls;
 namespace {

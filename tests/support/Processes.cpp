@@ -78,13 +78,6 @@ int WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
 bool XvfbServer::Start(std::string* error) {
     const auto xvfb = FindProgram("Xvfb");
     if (!xvfb) {

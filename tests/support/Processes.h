@@ -35,9 +35,6 @@ bool WaitUntil(Done done, std::chrono::milliseconds limit) {
     return true;
 }
 
-// The whole file as bytes; empty when it cannot be read.
-std::string ReadFile(const std::filesystem::path& path);
-
 // A private X server (-noreset keeps a layout set with setxkbmap); it picks a free display.
 class XvfbServer {
   public:

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace reradav {
+namespace reradav::test {
 
 // A fresh folder for one test, removed with everything in it afterwards.
 class TempFolder {
@@ -44,6 +44,7 @@ class TempFolder {
     std::filesystem::path path_;
 };
 
+// The whole file as bytes; empty when it cannot be read.
 inline std::string ReadBytes(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -54,4 +55,4 @@ inline void WriteBytes(const std::filesystem::path& file, std::string_view bytes
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-}  // namespace reradav
+}  // namespace reradav::test

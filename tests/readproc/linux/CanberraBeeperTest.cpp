@@ -15,6 +15,7 @@
 #include "support/FakeEnvironment.h"
 #include "support/TempFolder.h"
 
+using namespace reradav::test;  // NOLINT
 namespace reradav {
 namespace {
 

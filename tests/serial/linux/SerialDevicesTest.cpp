@@ -8,6 +8,7 @@
 
 #include "support/TempFolder.h"
 
+using namespace reradav::test;  // NOLINT
 namespace reradav {
 namespace {
 

@@ -18,6 +18,7 @@
 #include "support/Fakes.h"
 #include "support/TempFolder.h"
 
+using namespace reradav::test;  // NOLINT
 namespace reradav {
 namespace {
 

@@ -13,6 +13,7 @@
 #include "support/Processes.h"
 #include "support/TempFolder.h"
 
+using namespace reradav::test;  // NOLINT
 namespace reradav {
 namespace {
 

@@ -16,6 +16,7 @@
 #include "support/Processes.h"
 #include "support/TempFolder.h"
 
+using namespace reradav::test;  // NOLINT
 namespace reradav {
 namespace {
 
