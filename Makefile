@@ -1,8 +1,10 @@
-# Front end for the CMake presets. `make test` is what CI runs.
+# Front end for the CMake workflow presets (configure, build, test). `make test` is what CI runs.
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
+export CMAKE_BUILD_PARALLEL_LEVEL := $(JOBS)
+export CTEST_PARALLEL_LEVEL := $(JOBS)
 
-.PHONY: all deps build demo run test test-default test-asan bench format clean install uninstall
+.PHONY: all deps build demo run test test-default test-asan check bench format clean install uninstall
 
 all: build
 
@@ -11,19 +13,20 @@ deps:
 
 build: deps
 	cmake --preset default
-	cmake --build --preset default -j $(JOBS)
+	cmake --build --preset default
 
 test-default: deps
-	cmake --preset default
-	cmake --build --preset default -j $(JOBS)
-	ctest --preset default -j $(JOBS)
+	cmake --workflow --preset default
 
 test-asan: deps
-	cmake --preset asan
-	cmake --build --preset asan -j $(JOBS)
-	ctest --preset asan -j $(JOBS)
+	cmake --workflow --preset asan
 
-test: test-default test-asan
+# Formatting and the dependency rule of the rings.
+check: deps
+	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
+	tools/check-rings
+
+test: check test-default test-asan
 
 bench: build
 	build/default/bench/engine_bench
@@ -33,12 +36,15 @@ bench: build
 demo: deps build
 	tools/demo
 
-# DESTDIR is honoured too (staged installs); give uninstall the same one.
 # Starts the program from the build; its settings file lives beside it (a portable copy).
 run: build
 	build/default/src/app/reradav
 
-install: build
+# Installs what `make` built; it never builds, so `sudo make install` leaves no root-owned
+# files in the build. DESTDIR is honoured too (staged installs); give uninstall the same one.
+install:
+	@test -x build/default/src/app/reradav || \
+	    { echo "Nothing built yet: run make first, then make install." >&2; exit 1; }
 	cmake --install build/default --prefix $(PREFIX)
 
 uninstall:
