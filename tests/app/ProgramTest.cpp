@@ -1,126 +1,140 @@
-// The real program under a private X server: a settings file points COM16 at a
-// pseudo-terminal, a scan is typed into another window, and SIGTERM saves the settings.
+// The real program started as a user would: windowed or headless, a scan on COM16 is typed
+// into the focused window and a quit in the middle of a read finishes it, then saves; in a
+// tray host it starts as an icon and comes back through the icon's menu.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <regex>
 #include <thread>
 
 #include "support/KeyTargetDesk.h"
-#include "support/TempFolder.h"
 
-using namespace reradav::test;  // NOLINT
-namespace reradav {
+namespace reradav::test {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using test::FindProgram;
-using test::KeyTargetDesk;
-using test::ReadBytes;
-using test::RunToEnd;
-using test::ScannerPty;
-using test::Spawn;
-using test::WaitForExit;
-using test::WaitUntil;
 
-class ProgramTest : public ::testing::Test {
+// Kept out of the user's session: a portable copy (its settings file beside it) in a private
+// folder that is also its XDG runtime and config home, a private X server with the key target
+// in focus (bare with `withTarget_` false), a pseudo-terminal to be COM16. Standard error of
+// every copy started goes to Log().
+class ProgramRun : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string error;
-        if (!desk_.Start(&error)) {
+        if (!desk_.Start(&error, withTarget_)) {
             GTEST_SKIP() << "no X server: " << error;
         }
-        ASSERT_TRUE(pty_.Open(&error)) << error;
-        folder_ = desk_.Folder();
-        // A portable copy: the settings file lives beside the program.
-        program_ = folder_ / "reradav";
-        fs::copy_file(RERADAV_PROGRAM_PATH, program_);
+        ASSERT_TRUE(xdotool_ && pty_.Open(&error)) << "xdotool (tools/install-deps)? " << error;
+        std::filesystem::copy_file(RERADAV_PROGRAM_PATH, folder_ / "reradav");
         setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-        xdotool_ = FindProgram("xdotool");
+    }
+    void TearDown() override { std::for_each(started_.rbegin(), started_.rend(), Stop); }
+
+    void WriteSettings(const std::string& lines) { WriteBytes(settings_, "[Reradav]\r\n" + lines); }
+    std::string Saved() const { return ReadBytes(settings_); }
+    std::string Log() const { return ReadBytes(folder_ / "reradav.log"); }
+    pid_t Start(std::vector<std::string> args) {
+        const std::string program = (folder_ / "reradav").string();
+        args.insert(args.begin(), {"-c", "exec \"$0\" \"$@\" 2>>" + program + ".log", program});
+        return started_.emplace_back(Spawn("/bin/sh", std::move(args)));
+    }
+    // Sends the signal; the exit status once it ended.
+    int End(pid_t pid, int signal = SIGTERM) {
+        kill(pid, signal);
+        std::erase(started_, pid);
+        return WaitForExit(pid, 30s);
+    }
+    // Whether xdotool succeeded; for a search, whether it found a window.
+    bool Xdo(const std::vector<std::string>& args) const { return RunToEnd(*xdotool_, args) == 0; }
+    // A window with this title (a regular expression), shown or not ("--name" twice is fine).
+    bool Window(const std::string& title, bool shown = false) const {
+        return Xdo({"search", shown ? "--onlyvisible" : "--name", "--name", "^" + title + "$"});
     }
 
-    bool WindowTitled(const std::string& title) {
-        return xdotool_ && RunToEnd(*xdotool_, {"search", "--name", "^" + title + "$"}) == 0;
-    }
-
+    bool withTarget_ = true;
     KeyTargetDesk desk_;
     ScannerPty pty_;
-    fs::path folder_, program_;
-    std::optional<std::string> xdotool_;
+    const std::filesystem::path folder_ = desk_.Folder(), settings_ = folder_ / "default.vav";
+    std::optional<std::string> xdotool_ = FindProgram("xdotool");
+    std::vector<pid_t> started_;
 };
 
-TEST_F(ProgramTest, AScanIsTypedIntoTheFocusedWindowAndTheSettingsSurviveSigterm) {
-    ASSERT_TRUE(xdotool_) << "xdotool is needed to see the window caption";
-    const fs::path settings = folder_ / "default.vav";
-    std::ofstream(settings, std::ios::binary)
-        << "[Reradav]\r\nRemoveReturns=1\r\nPostamble={TAB}\r\nDevice16=" << pty_.SlavePath()
-        << "\r\nComPort=16\r\nStation=by hand\r\n";
-
-    const pid_t program = Spawn(program_.string(), {});
-    ASSERT_GT(program, 0);
-    ASSERT_TRUE(WaitUntil([&] { return WindowTitled("Reradav \\(Active On COM16\\)"); }, 20s))
-        << "the port was not opened";
-    pty_.CloseSlave();
-
-    pty_.Scan("4006381333931\r\n");
-    const std::string expected = "4006381333931<Tab>";
-    EXPECT_TRUE(WaitUntil([&] { return desk_.Received().size() >= expected.size(); }, 10s));
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(desk_.Received(), expected);
-
-    kill(program, SIGTERM);
-    EXPECT_EQ(WaitForExit(program, 10s), 0);
-    const std::string saved = ReadBytes(settings);
-    EXPECT_NE(saved.find("ComPort=16\r\n"), std::string::npos) << saved.substr(0, 400);
-    EXPECT_NE(saved.find("Postamble={TAB}\r\n"), std::string::npos);
-    EXPECT_NE(saved.find("Device16=" + pty_.SlavePath() + "\r\n"), std::string::npos);
-    EXPECT_NE(saved.find("Station=by hand\r\n"), std::string::npos);
-    EXPECT_NE(saved.find("KeyTrans255="), std::string::npos);
-}
-
-TEST_F(ProgramTest, QuittingWhileAReadIsTypedFinishesTheReadFirst) {
-    ASSERT_TRUE(xdotool_) << "xdotool is needed to see the window caption";
-    const fs::path settings = folder_ / "default.vav";
-    std::ofstream(settings, std::ios::binary)
-        << "[Reradav]\r\nDevice16=" << pty_.SlavePath() << "\r\nComPort=16\r\n";
-    const pid_t program = Spawn(program_.string(), {});
-    ASSERT_GT(program, 0);
-    ASSERT_TRUE(WaitUntil([&] { return WindowTitled("Reradav \\(Active On COM16\\)"); }, 20s));
-    pty_.CloseSlave();
-
-    std::string scan;
-    for (int i = 0; i < 600; ++i) {
-        scan += static_cast<char>('a' + i % 26);
+// The same behaviour from both front ends; the parameter: headless.
+class FrontEnd : public ProgramRun, public ::testing::WithParamInterface<bool> {
+  protected:
+    // The port status as shown: the window's caption, or headless, the log's first line (the
+    // status passes through others while the settings load: only the outcome is logged).
+    bool Shows(const std::string& status) {
+        return GetParam() ? std::regex_search(Log(), std::regex("^port: " + status + "\n"))
+                          : Window("Reradav \\(" + status + "\\)");
     }
-    pty_.Scan(scan);
-    ASSERT_TRUE(WaitUntil([&] { return desk_.Received().size() >= 20; }, 10s));
-    kill(program, SIGTERM);  // in the middle of the read
-    EXPECT_EQ(WaitForExit(program, 30s), 0);
-    EXPECT_EQ(desk_.Received(), scan);
-    EXPECT_NE(ReadBytes(settings).find("KeyTrans0="), std::string::npos) << "settings saved";
+};
+
+TEST_P(FrontEnd, ScansAreTypedAndAQuitInAReadFinishesItThenSaves) {
+    WriteSettings("RemoveReturns=1\r\nPostamble={TAB}\r\nDevice16=" + pty_.SlavePath() +
+                  "\r\nComPort=16\r\nStation=by hand\r\n");
+    const pid_t program = Start({GetParam() ? "--headless" : "--"});
+    ASSERT_TRUE(WaitUntil([&] { return Shows("Active On COM16"); }, 20s)) << Log();
+    pty_.CloseSlave();
+    pty_.Scan("4006381333931\r\n");
+    const std::string first = "4006381333931<Tab>";
+    ASSERT_TRUE(WaitUntil([&] { return desk_.Received().size() >= first.size(); }, 10s));
+    if (GetParam()) {
+        EXPECT_NE(Log().find("read: 4006381333931{TAB}\n"), std::string::npos) << Log();
+        EXPECT_EQ(WaitForExit(Start({"--headless"}), 10s), 1) << "a second copy is refused";
+    }
+    const std::string letters = std::string(300, 'x') + std::string(300, 'y');
+    pty_.Scan(letters);
+    ASSERT_TRUE(WaitUntil([&] { return desk_.Received().size() >= first.size() + 20; }, 10s));
+    EXPECT_EQ(End(program), 0);
+    EXPECT_EQ(desk_.Received(), first + letters + "<Tab>");
+    for (const char* line :
+         {"\nComPort=16\r\n", "\nPostamble={TAB}\r\n", "\nStation=by hand\r\n", "\nKeyTrans255="}) {
+        EXPECT_NE(Saved().find(line), std::string::npos) << line << Saved().substr(0, 300);
+    }
 }
 
-TEST_F(ProgramTest, AMissingPortIsShownInTheCaptionAndNothingIsLost) {
-    ASSERT_TRUE(xdotool_) << "xdotool is needed to see the window caption";
-    const fs::path settings = folder_ / "default.vav";
-    std::ofstream(settings, std::ios::binary)
-        << "[Reradav]\r\nDevice9=" << (folder_ / "gone").string() << "\r\nComPort=9\r\n";
-    const pid_t program = Spawn(program_.string(), {});
-    ASSERT_GT(program, 0);
-    EXPECT_TRUE(WaitUntil(
-        [&] { return WindowTitled("Reradav \\(Error: .*No such file or directory.*\\)"); }, 20s));
-    kill(program, SIGTERM);
-    EXPECT_EQ(WaitForExit(program, 10s), 0);
-    EXPECT_NE(ReadBytes(settings).find("ComPort=9\r\n"), std::string::npos);
+TEST_P(FrontEnd, AMissingPortIsShownAndNothingIsLost) {
+    WriteSettings("Device9=" + (folder_ / "gone").string() + "\r\nComPort=9\r\n");
+    const pid_t program = Start({GetParam() ? "--headless" : "--"});
+    EXPECT_TRUE(WaitUntil([&] { return Shows("Error: .*No such file or directory.*"); }, 20s))
+        << Log();
+    EXPECT_EQ(End(program, GetParam() ? SIGHUP : SIGTERM), 0);
+    EXPECT_NE(Saved().find("\nComPort=9\r\n"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, FrontEnd, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Headless" : "Windowed"; });
+
+class Tray : public ProgramRun {
+  protected:
+    Tray() { withTarget_ = false; }  // the target would take the focus from the menu
+};
+
+TEST_F(Tray, StartsInTheTrayAndComesBackThroughTheIconMenu) {
+    started_.push_back(Spawn(FindProgram("trayer").value_or("trayer"),
+                             {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width",
+                              "64", "--height", "32", "--SetDockType", "false"}));
+    const auto tray = [&] { return Xdo({"search", "--class", "trayer"}); };
+    ASSERT_TRUE(WaitUntil(tray, 10s)) << "trayer (tools/install-deps) did not start";
+    WriteSettings("ComPort=0\r\n");
+    Start({"/M"});
+    ASSERT_TRUE(WaitUntil([&] { return Window("Reradav \\(Inactive\\)"); }, 20s)) << Log();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_FALSE(Window("Reradav \\(Inactive\\)", true)) << "a /M start shows only the icon";
+
+    // The icon sits at the start of the tray: a double-click shows the about box.
+    Xdo({"mousemove", "12", "16", "click", "--repeat", "2", "--delay", "80", "1"});
+    EXPECT_TRUE(WaitUntil([&] { return Window("About Reradav", true); }, 10s));
+    Xdo({"search", "--name", "^About Reradav$", "windowfocus", "--sync", "key", "Escape"});
+    EXPECT_TRUE(WaitUntil([&] { return !Window("About Reradav", true); }, 10s));
+    Xdo({"mousemove", "12", "16", "click", "3"});
+    std::this_thread::sleep_for(500ms);
+    Xdo({"key", "Down", "Return"});  // the first item: Open Reradav
+    EXPECT_TRUE(WaitUntil([&] { return Window("Reradav \\(Inactive\\)", true); }, 10s));
 }
 
 }  // namespace
-}  // namespace reradav
+}  // namespace reradav::test

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <map>
-#include <optional>
-#include <string>
 
 #include "shell/linux/SettingsLocation.h"
 
@@ -12,10 +10,7 @@ namespace reradav::test {
 inline EnvLookup Env(std::map<std::string, std::string> values) {
     return [values = std::move(values)](const char* name) -> std::optional<std::string> {
         const auto found = values.find(name);
-        if (found == values.end()) {
-            return std::nullopt;
-        }
-        return found->second;
+        return found == values.end() ? std::nullopt : std::optional(found->second);
     };
 }
 

@@ -12,6 +12,7 @@
 #include "keys/RecordingKeyboard.h"
 #include "readproc/Beeper.h"
 #include "readproc/DateTokens.h"
+#include "serial/PortControl.h"
 #include "serial/SerialComponent.h"
 
 namespace reradav::test {
@@ -165,6 +166,14 @@ class FakeSettingsControls : public SettingsControls {
             onRegisterStartup();
         }
     }
+};
+
+// The framing timer as plain values.
+struct FakeTimer : FramingTimer {
+    void SetInterval(int ms) override { interval = ms; }
+    void SetEnabled(bool on) override { enabled = on; }
+    int interval = 0;
+    bool enabled = true;
 };
 
 struct FakeWindow : MainWindowView {

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
-#include <QKeySequence>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -21,59 +20,37 @@ class KeyTarget : public QWidget {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override {
-        switch (event->key()) {
-            case Qt::Key_Shift:
-            case Qt::Key_Control:
-            case Qt::Key_Alt:
-            case Qt::Key_AltGr:
-            case Qt::Key_Meta:
-            case Qt::Key_CapsLock:
-            case Qt::Key_NumLock:
-            case Qt::Key_ScrollLock:
-            case Qt::Key_Mode_switch:
-                return;
-            default:
-                break;
+        const int key = event->key();  // Shift to ScrollLock are one run of codes
+        if ((key >= Qt::Key_Shift && key <= Qt::Key_ScrollLock) || key == Qt::Key_AltGr ||
+            key == Qt::Key_Mode_switch) {
+            return;
         }
         const QString text = event->text();
-        QString record;
-        if (!text.isEmpty() && text.at(0).unicode() >= 0x20 && text.at(0).unicode() != 0x7F) {
-            record = text;
-        } else {
-            record = "<" + QKeySequence(event->key()).toString() + ">";
-        }
-        out_.write(record.toUtf8());
-    }
-    void focusInEvent(QFocusEvent*) override {
-        if (!announced_) {
-            announced_ = true;
-            std::printf("ready\n");
-            std::fflush(stdout);
-        }
+        const bool printable =
+            !text.isEmpty() && text.at(0).unicode() >= 0x20 && text.at(0).unicode() != 0x7F;
+        out_.write((printable ? text : "<" + QKeySequence(key).toString() + ">").toUtf8());
     }
 
   private:
     QFile out_;
-    bool announced_ = false;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: key_target OUTPUT-FILE\n");
-        return 2;
-    }
-    KeyTarget target(QString::fromLocal8Bit(argv[1]));
-    target.resize(200, 100);
+    KeyTarget target(QString::fromLocal8Bit(argc > 1 ? argv[1] : "/dev/null"));  // OUTPUT-FILE
     target.show();
     // Without a window manager the window must take the focus itself.
     QTimer focus;
+    bool announced = false;
     QObject::connect(&focus, &QTimer::timeout, [&] {
         if (!target.hasFocus()) {
             target.activateWindow();
             target.setFocus();
+        } else if (!std::exchange(announced, true)) {
+            std::puts("ready");
+            std::fflush(stdout);
         }
     });
     focus.start(100);

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "common/Files.h"
 
 namespace reradav::test {
 
@@ -9,16 +14,20 @@ namespace reradav::test {
 class ScannerPty {
   public:
     ScannerPty() = default;
-    ~ScannerPty();
+    ~ScannerPty() { CloseSlave(), HangUp(); }
     ScannerPty(const ScannerPty&) = delete;
     ScannerPty& operator=(const ScannerPty&) = delete;
 
     bool Open(std::string* error);
     const std::string& SlavePath() const { return slavePath_; }
-    // Sends bytes as the scanner would, in one write.
-    void Scan(std::string_view bytes);
+    // The master end: reads what the program wrote; tcgetattr on it reads the slave's settings.
+    int Master() const { return master_; }
+    // Sends bytes as the scanner would.
+    void Scan(std::string_view bytes) { WriteAll(master_, bytes); }
     // Drops the slave end this side keeps open; call once the program has opened it.
-    void CloseSlave();
+    void CloseSlave() { close(std::exchange(slave_, -1)); }
+    // Closes the master end, as an unplugged scanner would: the program reads a hang-up.
+    void HangUp() { close(std::exchange(master_, -1)); }
 
   private:
     int master_ = -1;

@@ -1,0 +1,87 @@
+#include "keys/linux/UinputKeyboard.h"
+
+#include <gtest/gtest.h>
+#include <linux/input.h>
+#include <sys/socket.h>
+
+#include <cstring>
+
+#include "keys/VirtualKeys.h"
+#include "support/FakeEnvironment.h"
+#include "support/TempFolder.h"
+
+namespace reradav {
+namespace {
+
+std::unique_ptr<XkbLayout> Layout(const char* layout, const char* variant = "") {
+    return XkbLayout::FromNames({"evdev", "pc105", layout, variant, ""}, nullptr);
+}
+
+// Low byte the key, 0x100 Shift, 0x600 AltGr, as Windows answers; the ISO key left of Z (0xE2)
+// only where no other key gives the character without AltGr; dead keys type nothing.
+TEST(XkbLayout, KeyValuesAsWindowsGivesThem) {
+    const std::tuple<const char*, std::uint32_t, unsigned char, int> rows[] = {
+        {"us", 0, 'a', 'A'},   {"us", 0, 'A', 0x141},  {"us", 0, '<', 0x1BC},
+        {"us", 0, '\r', 0x0D}, {"de", 0, '@', 0x651},  {"de", 0, 0xD7, 0x7BC},
+        {"de", 0, '<', 0xE2},  {"de", 0, '>', 0x1E2},  {"de", 0, '|', 0x6E2},
+        {"de", 0, '^', -1},    {"us,de", 1, 'z', 'Y'}, {"us,de", 0, 0xE4, -1}};
+    for (const auto& [layout, group, c, value] : rows) {
+        auto compiled = Layout(layout);
+        compiled->SetGroup(group);
+        EXPECT_EQ(compiled->KeyValue(c), value) << layout << " " << int{c};
+    }
+    std::string error;
+    auto us = Layout("us");
+    EXPECT_FALSE(us->Reload({"evdev", "pc105", "nosuch", "v", ""}, &error));
+    EXPECT_EQ(error, "The keyboard layout \"nosuch(v)\" cannot be compiled.");
+}
+
+TEST(XkbLayout, SystemNamesComeFromTheEnvironmentThenTheFilesThenUs) {
+    test::TempFolder temp;
+    const std::tuple<std::map<std::string, std::string>, const char*, const char*> rows[] = {
+        {{}, "# c\n XKBMODEL = \"pc104\" \nXKBLAYOUT=\"de\"\nXKBVARIANT='x,'\n", "pc104 de x, "},
+        {{}, "XKBLAYOUT=fr\nnoise\nXKBOPTIONS=\"a'\n", "pc105 fr  \"a'"},
+        {{}, "XKBMODEL=pc104\nXKBLAYOUT=\"\"\n", "pc105 us  "},
+        {{{"XKB_DEFAULT_LAYOUT", "de"}, {"XKB_DEFAULT_MODEL", "m"}}, "XKBLAYOUT=fr", "m de  "}};
+    for (const auto& [env, text, expected] : rows) {
+        test::WriteBytes(temp / "keyboard", text);
+        const XkbNames n = SystemKeyboardNames(test::Env(env), {"/no/file", temp / "keyboard"});
+        EXPECT_EQ(n.model + " " + n.layout + " " + n.variant + " " + n.options, expected);
+    }
+}
+
+// The keyboard writes to a socket as to /dev/uinput; the test reads the events and writes the
+// lock lights a compositor would.
+TEST(UinputKeyboard, WritesKeyEventsAndReadsTheLockLights) {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    UinputKeyboard keyboard(fds[0], Layout("us"), nullptr);
+    keyboard.keybd_event(VK_RMENU, 0, 0);
+    keyboard.keybd_event(255, 0, 0);  // no such key: nothing written
+    keyboard.keybd_event('Q', 0, KeyboardPlatform::KEYEVENTF_KEYUP);
+    const input_event keys[] = {{{}, EV_KEY, KEY_RIGHTALT, 1}, {}, {{}, EV_KEY, KEY_Q, 0}, {}};
+    input_event written[5];
+    ASSERT_EQ(read(fds[1], written, sizeof written), static_cast<ssize_t>(sizeof keys));
+    EXPECT_EQ(std::memcmp(written, keys, sizeof keys), 0);
+    const input_event lights[] = {{{}, EV_LED, LED_CAPSL, 1},
+                                  {{}, EV_LED, LED_NUML, 1},
+                                  {{}, EV_LED, LED_CAPSL, 0},
+                                  {{}, EV_MSC, LED_SCROLLL, 1}};
+    ASSERT_EQ(write(fds[1], lights, sizeof lights), static_cast<ssize_t>(sizeof lights));
+    KeyboardState state{};
+    state[VK_CAPITAL] = 0x81;  // the kept state with the live lights
+    keyboard.SetKeyboardState(state);
+    keyboard.GetKeyboardState(state);
+    EXPECT_EQ(std::vector<int>({state[VK_CAPITAL], state[VK_NUMLOCK], state[VK_SCROLL]}),
+              std::vector<int>({0x80, 1, 0}));
+    close(fds[0]);
+    close(fds[1]);
+    std::string error;
+    EXPECT_EQ(UinputKeyboard::Open(nullptr, Layout("us"), &error, "/no/uinput"), nullptr);
+    EXPECT_EQ(error, "/no/uinput cannot be opened (No such file or directory)");
+    EXPECT_EQ(UinputKeyboard::Open(nullptr, nullptr, &error, "/dev/null"), nullptr);
+    EXPECT_EQ(error, "/dev/null is not a uinput device (Inappropriate ioctl for device)");
+}
+
+}  // namespace
+}  // namespace reradav
