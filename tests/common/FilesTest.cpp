@@ -56,7 +56,7 @@ TEST(FilesTest, FailuresNameTheFileAndLeaveNothingBehind) {
                         "\nCannot examine " + at + "f/f: " + std::strerror(ENOTDIR) +
                         "\nCannot replace " + at + "dir: " + std::strerror(EISDIR) + "\n");
     EXPECT_EQ(ReadBytes(folder / "f"), "old");
-    EXPECT_EQ(folder.Names().size(), 2u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
 }
 
 }  // namespace

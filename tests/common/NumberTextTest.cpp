@@ -6,7 +6,6 @@
 #include <utility>
 
 namespace reradav {
-namespace {
 
 TEST(LeadingNumber, ReadsTheNumberAtTheFront) {
     const double inf = INFINITY;
@@ -43,5 +42,4 @@ TEST(Rounding, HalvesGoToTheEvenNeighbourAndOutOfRangeIsRefused) {
     }
 }
 
-}  // namespace
 }  // namespace reradav

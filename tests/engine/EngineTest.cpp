@@ -4,7 +4,6 @@
 #include "support/X11Wedge.h"
 
 namespace reradav {
-namespace {
 
 // Windows-1252 in, UTF-8 out, through a German layout: ä, ß and € need the layout's own keys,
 // @ { } ~ need AltGr, and %, $ and tab are keys of their own.
@@ -27,5 +26,4 @@ TEST(EngineTyping, AScanArrivesExactlyWithItsKeys) {
     EXPECT_EQ(wedge.Received(), expected);
 }
 
-}  // namespace
 }  // namespace reradav

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "keys/RecordingKeyboard.h"
-#include "readproc/DateTokens.h"
 #include "readproc/KeyTrans.h"
 #include "support/Fakes.h"
 
@@ -11,13 +10,6 @@ namespace reradav {
 namespace {
 
 using namespace test;
-
-TEST(ExpandDateTokens, FirstOfEachTokenInAnyCaseBecomesTwoDigits) {
-    FakeClock clock;
-    clock.times = {{2026, 3, 5, 9, 4, 0}};
-    EXPECT_EQ(ExpandDateTokens("{TAB}{MONTH}/{DAY}/{YEAR}{ENTER}", clock), "{TAB}03/05/26{ENTER}");
-    EXPECT_EQ(ExpandDateTokens("{hour}:{Minute}:{sEcOnD} {DAY}{DAY}", clock), "09:04:00 05{DAY}");
-}
 
 TEST(ParseByteList, LowBytesOfRoundedFieldsNothingWhenOneIsBeyond32Bits) {
     EXPECT_EQ(ParseByteList("27,66,,-1,300,2.5,3.5,65abc, &H42,2147483647"),

@@ -10,7 +10,6 @@
 #include "support/TempFolder.h"
 
 namespace reradav::sim {
-namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -77,5 +76,4 @@ TEST(SimProgram, SendsPacedScansThroughTheLinkThenRemovesIt) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
-}  // namespace
 }  // namespace reradav::sim

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -80,91 +81,44 @@ class FakeSerial : public SerialComponent {
 class FakeSettingsControls : public SettingsControls {
   public:
     std::array<std::int16_t, 5> checkBoxes{};
-    std::int16_t sound = 0;
-    std::int16_t combo1 = 0;
+    std::int16_t sound = 0, combo1 = 0, windowState = 0;
     std::string postamble;
-    std::int16_t windowState = 0;
     mutable std::vector<std::string> log;
-    // Run where the real controls run their handlers.
-    std::function<void()> onCombo1Change;
-    std::function<void()> onWindowStateChange;
-    std::function<void()> onRegisterStartup;
-
-    static const char* Name(CheckBox box) {
-        switch (box) {
-            case CheckBox::BeepOnInput:
-                return "BeepOnInput";
-            case CheckBox::LoadWithWindows:
-                return "LoadWithWindows";
-            case CheckBox::RemoveCRs:
-                return "RemoveCRs";
-            case CheckBox::NumFilter:
-                return "NumFilter";
-            case CheckBox::IgnoreDups:
-                return "IgnoreDups";
-        }
-        return "?";
-    }
 
     std::int16_t& Box(CheckBox box) { return checkBoxes[static_cast<std::size_t>(box)]; }
-
     std::int16_t CheckBoxValue(CheckBox box) const override {
-        log.push_back(std::string("get ") + Name(box));
-        return checkBoxes[static_cast<std::size_t>(box)];
+        return Get(kBoxNames[static_cast<int>(box)], checkBoxes[static_cast<std::size_t>(box)]);
     }
     void SetCheckBoxValue(CheckBox box, std::int16_t value) override {
-        log.push_back(std::string("set ") + Name(box) + "=" + std::to_string(value));
-        Box(box) = value;
+        Set(kBoxNames[static_cast<int>(box)], Box(box), value);
     }
     void RunBeepOnInputClick() override { log.push_back("click BeepOnInput"); }
-
-    std::int16_t CboSoundListIndex() const override {
-        log.push_back("get cboSound");
-        return sound;
-    }
-    void SetCboSoundListIndex(std::int16_t index) override {
-        log.push_back("set cboSound=" + std::to_string(index));
-        sound = index;
-    }
-
-    std::int16_t Combo1ListIndex() const override {
-        log.push_back("get Combo1");
-        return combo1;
-    }
-    void SetCombo1ListIndex(std::int16_t index) override {
-        log.push_back("set Combo1=" + std::to_string(index));
-        combo1 = index;
-        if (onCombo1Change) {
-            onCombo1Change();
-        }
-    }
-
-    std::string TermKeyComboText() const override {
-        log.push_back("get TermKeyCombo");
-        return postamble;
-    }
+    std::int16_t CboSoundListIndex() const override { return Get("cboSound", sound); }
+    void SetCboSoundListIndex(std::int16_t index) override { Set("cboSound", sound, index); }
+    std::int16_t Combo1ListIndex() const override { return Get("Combo1", combo1); }
+    void SetCombo1ListIndex(std::int16_t index) override { Set("Combo1", combo1, index); }
+    std::string TermKeyComboText() const override { return Get("TermKeyCombo", postamble); }
     void SetTermKeyComboText(const std::string& text) override {
-        log.push_back("set TermKeyCombo=" + text);
-        postamble = text;
+        Set("TermKeyCombo", postamble, text);
     }
+    std::int16_t WindowState() const override { return Get("WindowState", windowState); }
+    void SetWindowState(std::int16_t state) override { Set("WindowState", windowState, state); }
+    void RegisterStartup() override { log.push_back("RegisterStartup"); }
 
-    std::int16_t WindowState() const override {
-        log.push_back("get WindowState");
-        return windowState;
+  private:
+    static constexpr const char* kBoxNames[] = {"BeepOnInput", "LoadWithWindows", "RemoveCRs",
+                                                "NumFilter", "IgnoreDups"};
+    template <typename T>
+    T Get(const char* name, T value) const {
+        log.push_back(std::string("get ") + name);
+        return value;
     }
-    void SetWindowState(std::int16_t state) override {
-        log.push_back("set WindowState=" + std::to_string(state));
-        windowState = state;
-        if (onWindowStateChange) {
-            onWindowStateChange();
-        }
-    }
-
-    void RegisterStartup() override {
-        log.push_back("RegisterStartup");
-        if (onRegisterStartup) {
-            onRegisterStartup();
-        }
+    template <typename T>
+    void Set(const char* name, T& field, const T& value) {
+        std::ostringstream text;
+        text << "set " << name << "=" << value;
+        log.push_back(text.str());
+        field = value;
     }
 };
 

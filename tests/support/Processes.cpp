@@ -51,14 +51,8 @@ pid_t Spawn(const std::string& program, std::vector<std::string> args, int stdou
 int RunToEnd(const std::string& program, const std::vector<std::string>& args) {
     const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
     const pid_t pid = Spawn(program, args, quiet);
-    if (quiet >= 0) {
-        close(quiet);
-    }
-    int status = -1;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) {
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    close(quiet);
+    return pid < 0 ? -1 : WaitForExit(pid, std::chrono::minutes(1));
 }
 
 void Stop(pid_t pid) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <fcntl.h>
+#include <pty.h>
 #include <unistd.h>
 
 #include <string>
@@ -18,7 +20,17 @@ class ScannerPty {
     ScannerPty(const ScannerPty&) = delete;
     ScannerPty& operator=(const ScannerPty&) = delete;
 
-    bool Open(std::string* error);
+    bool Open(std::string* error) {
+        char name[256];
+        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+            *error = "no pseudo-terminal";
+            return false;
+        }
+        fcntl(master_, F_SETFD, FD_CLOEXEC);
+        fcntl(slave_, F_SETFD, FD_CLOEXEC);
+        slavePath_ = name;
+        return true;
+    }
     const std::string& SlavePath() const { return slavePath_; }
     // The master end: reads what the program wrote; tcgetattr on it reads the slave's settings.
     int Master() const { return master_; }

@@ -8,7 +8,6 @@
 #include <iterator>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace reradav::test {
 
@@ -31,14 +30,6 @@ class TempFolder {
 
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
-
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        return names;
-    }
 
   private:
     std::filesystem::path path_;

@@ -6,7 +6,6 @@
 #include "support/TempFolder.h"
 
 namespace reradav {
-namespace {
 
 // The freedesktop theme lacks the question sound: it falls back to the information sound. The
 // sounds play in order on the beeper's own thread, all of them before it ends.
@@ -38,5 +37,4 @@ TEST(CanberraBeeper, PlaysTheThemeEventOfEachBeepFoundInTheXdgFolders) {
         testing::ElementsAre("/usr/local/share", "/usr/share"));
 }
 
-}  // namespace
 }  // namespace reradav

@@ -1,10 +1,8 @@
 #include "serial/linux/TermiosSerialPort.h"
 
+#include <gmock/gmock.h>
 #include <QCoreApplication>
 
-#include <gmock/gmock.h>
-
-#include "serial/linux/SerialDevices.h"
 #include "support/Processes.h"
 #include "support/ScannerPty.h"
 #include "support/TempFolder.h"
@@ -137,28 +135,6 @@ TEST_F(PortTest, ReceivesSendsAndHangsUp) {
     Pump([] { return false; }, 200ms);
     EXPECT_EQ(hangUps, 1) << "once, with the port already closed";
     EXPECT_EQ(port.LastError().description, tty + ": Device disconnected");
-}
-
-TEST(SerialDevices, ByIdLinksThenEachFamilyInNaturalOrder) {
-    test::TempFolder dev;
-    std::filesystem::create_directories(dev / "serial/by-id");
-    std::filesystem::create_directories(dev / "ttyACM7");  // a folder is no device
-    for (const char* name :
-         {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM0", "serial/by-id/s", "ttyS", "ttySAC0", "tty1"}) {
-        test::WriteBytes(dev / name, "");
-    }
-    std::string listed;
-    for (const auto& path : ListSerialDevices(dev.path().string())) {
-        listed += path.substr(dev.path().string().size()) + " ";
-    }
-    EXPECT_EQ(listed, "/serial/by-id/s /ttyUSB0 /ttyACM0 /ttyS2 /ttyS10 ");
-    EXPECT_TRUE(ListSerialDevices((dev / "absent").string()).empty());
-    const std::tuple<const char*, const char*, bool> rows[] = {
-        {"ttyS", "ttyS0", true}, {"ttyS0", "ttyS", false}, {"ttyS4", "ttyS4", false},
-        {"x010", "x9", false},   {"x1", "x01", true},      {"x1a", "x1b", true}};
-    for (const auto& [a, b, less] : rows) {
-        EXPECT_EQ(NaturalLess(a, b), less) << a << " < " << b;
-    }
 }
 
 }  // namespace

@@ -1,12 +1,7 @@
-#include "keys/linux/UinputKeyboard.h"
+#include "keys/linux/XkbLayout.h"
 
 #include <gtest/gtest.h>
-#include <linux/input.h>
-#include <sys/socket.h>
 
-#include <cstring>
-
-#include "keys/VirtualKeys.h"
 #include "support/FakeEnvironment.h"
 #include "support/TempFolder.h"
 
@@ -51,37 +46,6 @@ TEST(XkbLayout, SystemNamesComeFromTheEnvironmentThenTheFilesThenUs) {
 }
 
 // The keyboard writes to a socket as to /dev/uinput; the test reads the events and writes the
-// lock lights a compositor would.
-TEST(UinputKeyboard, WritesKeyEventsAndReadsTheLockLights) {
-    int fds[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-    UinputKeyboard keyboard(fds[0], Layout("us"), nullptr);
-    keyboard.keybd_event(VK_RMENU, 0, 0);
-    keyboard.keybd_event(255, 0, 0);  // no such key: nothing written
-    keyboard.keybd_event('Q', 0, KeyboardPlatform::KEYEVENTF_KEYUP);
-    const input_event keys[] = {{{}, EV_KEY, KEY_RIGHTALT, 1}, {}, {{}, EV_KEY, KEY_Q, 0}, {}};
-    input_event written[5];
-    ASSERT_EQ(read(fds[1], written, sizeof written), static_cast<ssize_t>(sizeof keys));
-    EXPECT_EQ(std::memcmp(written, keys, sizeof keys), 0);
-    const input_event lights[] = {{{}, EV_LED, LED_CAPSL, 1},
-                                  {{}, EV_LED, LED_NUML, 1},
-                                  {{}, EV_LED, LED_CAPSL, 0},
-                                  {{}, EV_MSC, LED_SCROLLL, 1}};
-    ASSERT_EQ(write(fds[1], lights, sizeof lights), static_cast<ssize_t>(sizeof lights));
-    KeyboardState state{};
-    state[VK_CAPITAL] = 0x81;  // the kept state with the live lights
-    keyboard.SetKeyboardState(state);
-    keyboard.GetKeyboardState(state);
-    EXPECT_EQ(std::vector<int>({state[VK_CAPITAL], state[VK_NUMLOCK], state[VK_SCROLL]}),
-              std::vector<int>({0x80, 1, 0}));
-    close(fds[0]);
-    close(fds[1]);
-    std::string error;
-    EXPECT_EQ(UinputKeyboard::Open(nullptr, Layout("us"), &error, "/no/uinput"), nullptr);
-    EXPECT_EQ(error, "/no/uinput cannot be opened (No such file or directory)");
-    EXPECT_EQ(UinputKeyboard::Open(nullptr, nullptr, &error, "/dev/null"), nullptr);
-    EXPECT_EQ(error, "/dev/null is not a uinput device (Inappropriate ioctl for device)");
-}
 
 }  // namespace
 }  // namespace reradav
