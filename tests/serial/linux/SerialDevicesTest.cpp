@@ -22,7 +22,8 @@ TEST(SerialDevices, ByIdLinksThenEachFamilyInNaturalOrder) {
     EXPECT_TRUE(ListSerialDevices((dev / "absent").string()).empty());
     const std::tuple<const char*, const char*, bool> rows[] = {
         {"ttyS", "ttyS0", true}, {"ttyS0", "ttyS", false}, {"ttyS4", "ttyS4", false},
-        {"x010", "x9", false},   {"x1", "x01", true},      {"x1a", "x1b", true}};
+        {"x010", "x9", false},   {"x1", "x01", true},      {"x1a", "x1b", true},
+        {"x010", "x20", true}};
     for (const auto& [a, b, less] : rows) {
         EXPECT_EQ(NaturalLess(a, b), less) << a << " < " << b;
     }
