@@ -46,6 +46,7 @@ void BM_FramingBurst(benchmark::State& state) {
     }
     AppSettings settings;
     FakeSettingsControls prefs;
+    prefs.logging = false;
     FakeSerial serial;
     FakeWindow window;
     std::size_t readSize = 0;
@@ -77,6 +78,7 @@ void BM_TypeOneRead(benchmark::State& state) {
     AppSettings settings;
     InitKeyTrans(settings.KeyTrans);
     FakeSettingsControls prefs;
+    prefs.logging = false;
     prefs.postamble = "{TAB}";
     FakeSerial serial;
     FakeBeeper beeper;
