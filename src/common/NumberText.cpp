@@ -125,7 +125,13 @@ double LeadingNumber(std::string_view text) {
         }
         if (TakeDigits(cur, exp) > 0) {
             number += exp;
-            std::from_chars(exp.data() + 1, exp.data() + exp.size(), exponent);
+            // A huge exponent saturates: it still outweighs any count of digits, and the sum
+            // with the magnitude below cannot overflow.
+            constexpr long kHuge = 1L << 40;
+            const auto parsed = std::from_chars(exp.data() + 1, exp.data() + exp.size(), exponent);
+            if (parsed.ec != std::errc() || exponent > kHuge || exponent < -kHuge) {
+                exponent = exp[1] == '-' ? -kHuge : kHuge;
+            }
         } else {
             cur.Reset(mark);  // "1e" is just 1
         }

@@ -25,6 +25,9 @@ TEST(LeadingNumber, ReadsTheNumberAtTheFront) {
     for (const auto& [text, value] : rows) {
         EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << '"' << text << '"';
     }
+    // Exponents beyond 64 bits saturate like any other number out of range.
+    EXPECT_EQ(LeadingNumber("-9e9223372036854775807"), -inf);
+    EXPECT_EQ(LeadingNumber("1e-99999999999999999999"), 0.0);
 }
 
 TEST(Rounding, HalvesGoToTheEvenNeighbourAndOutOfRangeIsRefused) {

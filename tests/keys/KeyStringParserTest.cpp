@@ -38,7 +38,7 @@ TEST(ParseKeyString, QueuesTheKeysOrFails) {
     // (4), queue full (5: 4,096 codes, and "{A 4095}" needs two Shift toggles besides).
     ExpectParses(kb, "{LEFT => !1", "{} => !1", "{LEFT 3 => !1", "{ 3} => !2", "(a{FOO}) => !2",
                  "(ab => !3", "(+) => !3", "{LEFT 0} => !4", "{LEFT 40000} => !4",
-                 "{LEFT -1} => !5", "{A 4095} => !5");
+                 "{LEFT 1e9223372036854775807} => !4", "{LEFT -1} => !5", "{A 4095} => !5");
     // Deep nesting fails or succeeds without overflowing the stack; past 32,766 characters the
     // key string is too long (6).
     const std::string deep = std::string(16382, '(') + "a" + std::string(16382, ')');
