@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -62,6 +63,13 @@ Arrival ScanAndWatch(X11Wedge& wedge, const std::string& scan, Clock::time_point
     return arrival;
 }
 
+// CPU time of the calling thread, which is the one that types.
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -92,13 +100,17 @@ int main(int argc, char** argv) {
         scan += alphabet[(i * 7) % alphabet.size()];
     }
     Clock::time_point sent;
+    const double cpuBefore = ThreadCpuMs();
     const Arrival long_read = ScanAndWatch(wedge, scan, &sent);
+    const double cpuMs = ThreadCpuMs() - cpuBefore;
     wedge.RunFor(200);
     const std::string received = wedge.Received();
     const double seconds = Ms(long_read.complete - long_read.first) / 1000.0;
     std::printf("typing rate: %.0f characters/s over %zu characters (target >= 250)\n",
                 static_cast<double>(scan.size()) / seconds, scan.size());
     std::printf("lost or misplaced: %zu\n", Misplaced(scan, received));
+    std::printf("CPU time: %.1f ms per 1,000 typed characters, %.1f %% of a core while typing\n",
+                cpuMs * 1000.0 / static_cast<double>(scan.size()), cpuMs / (seconds * 10.0));
 
     std::vector<double> latencies;
     const std::string code = "4006381333931";

@@ -1,11 +1,14 @@
 #include "engine/Engine.h"
 
-#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 namespace reradav {
 
 void ServiceQtEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QEventLoop wait;
+    QTimer::singleShot(1, Qt::PreciseTimer, &wait, &QEventLoop::quit);
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 namespace {

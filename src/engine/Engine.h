@@ -15,7 +15,9 @@
 
 namespace reradav {
 
-// Runs the pending Qt events once: what the keyboard does while it waits between two keys.
+// What the keyboard does while it waits between two keys: runs the program's events for up to
+// a millisecond, sleeping while there are none, so the pacing wait costs no processor time.
+// User input waits for the end of the key string: no dialog opens while a key is down.
 void ServiceQtEvents();
 
 // The wedge itself, for a window or for none: the serial port, framing on a 50 ms timer, the

@@ -28,7 +28,8 @@ class KeyboardPlatform {
     virtual void SetKeyboardState(const KeyboardState& state) = 0;
     // Milliseconds; wraps at 2^32.
     virtual std::uint32_t GetTickCount() = 0;
-    // Runs the program's pending window events (timer ticks, serial input) and returns.
+    // Runs the program's window events (timer ticks, serial input, quit signals) for a moment,
+    // waiting for them up to the next millisecond tick; user input waits for the key string.
     virtual void ServiceEvents() = 0;
 };
 
