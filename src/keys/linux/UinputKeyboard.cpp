@@ -136,7 +136,15 @@ void UinputKeyboard::keybd_event(std::uint8_t vk, std::uint8_t /*scan*/, std::ui
     if (code == 0) {
         return;  // no such key here (e.g. the 255 the parser queues for an untypable character)
     }
-    WriteEvent(code, (flags & KEYEVENTF_KEYUP) != 0 ? 0 : 1);
+    const bool press = (flags & KEYEVENTF_KEYUP) == 0;
+    if (code == KEY_CAPSLOCK && press) {
+        // The compositor echoes the new light late; until then this toggle is the truth.
+        ReadLeds();
+        capsLock_ = !capsLock_;
+        ++capsEchoesPending_;
+        capsTrustedUntil_ = GetTickCount() + kCapsEchoWaitMs;
+    }
+    WriteEvent(code, press ? 1 : 0);
 }
 
 // One key event and the SYN_REPORT that makes readers take it, in one write.
@@ -153,7 +161,8 @@ void UinputKeyboard::WriteEvent(std::uint16_t code, std::int32_t value) {
 
 // The lights the compositor or X server set on our device come back as EV_LED events. They
 // follow the lock state shared by all keyboards, which counting our own Caps Lock presses could
-// not: the user's physical keyboard toggles it too.
+// not: the user's physical keyboard toggles it too. Our own toggles are trusted over the lights
+// until their echo arrives.
 void UinputKeyboard::ReadLeds() {
     input_event events[16];
     for (;;) {
@@ -172,7 +181,15 @@ void UinputKeyboard::ReadLeds() {
             const bool on = events[i].value != 0;
             switch (events[i].code) {
                 case LED_CAPSL:
-                    capsLock_ = on;
+                    // While an echo of our own toggle is due, a light that disagrees is the echo
+                    // of an earlier state; one that agrees is ours. Past the wait, the light wins.
+                    if (capsEchoesPending_ > 0 &&
+                        static_cast<std::int32_t>(capsTrustedUntil_ - GetTickCount()) > 0) {
+                        capsEchoesPending_ = on == capsLock_ ? 0 : capsEchoesPending_ - 1;
+                    } else {
+                        capsEchoesPending_ = 0;
+                        capsLock_ = on;
+                    }
                     break;
                 case LED_NUML:
                     numLock_ = on;

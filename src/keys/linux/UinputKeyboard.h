@@ -53,7 +53,10 @@ class UinputKeyboard : public KeyboardPlatform {
     std::unique_ptr<XkbLayout> layout_;
     std::function<void()> serviceEvents_;
     KeyboardState state_{};
+    static constexpr std::uint32_t kCapsEchoWaitMs = 1000;
     bool capsLock_ = false;
+    int capsEchoesPending_ = 0;           // own Caps Lock toggles whose light has not come back
+    std::uint32_t capsTrustedUntil_ = 0;  // GetTickCount time
     bool numLock_ = false;
     bool scrollLock_ = false;
 };

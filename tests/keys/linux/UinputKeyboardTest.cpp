@@ -38,6 +38,15 @@ TEST(UinputKeyboard, WritesKeyEventsAndReadsTheLockLights) {
     keyboard.GetKeyboardState(state);
     EXPECT_EQ(std::vector<int>({state[VK_CAPITAL], state[VK_NUMLOCK], state[VK_SCROLL]}),
               std::vector<int>({0x80, 1, 0}));
+    // An own toggle holds against the late echo of the old light, until its own echo came.
+    keyboard.keybd_event(VK_CAPITAL, 0, 0);
+    ASSERT_EQ(write(fds[1], lights + 2, sizeof *lights), static_cast<ssize_t>(sizeof *lights));
+    keyboard.GetKeyboardState(state);
+    ASSERT_EQ(write(fds[1], lights, sizeof *lights * 3), static_cast<ssize_t>(sizeof *lights * 3));
+    KeyboardState after{};
+    keyboard.GetKeyboardState(after);
+    EXPECT_EQ(std::vector<int>({state[VK_CAPITAL], after[VK_CAPITAL]}),
+              std::vector<int>({0x81, 0x80}));
     close(fds[0]);
     close(fds[1]);
     std::string error;
