@@ -38,8 +38,14 @@ class Engine : private FramingTimer {
 
     // Why nothing can be typed, as a sentence for the user; empty when a keyboard is open.
     const std::string& KeyboardProblem() const { return keyboardProblem_; }
-    // No further read starts (quitting); one being typed is finished.
-    void StopReading() { timer_.stop(); }
+    // Quitting: no further read starts; one being typed ends whole if it ends within two
+    // seconds, else it stops there with no key left down.
+    void StopReading() {
+        timer_.stop();
+        if (emitter_) {
+            emitter_->RequestStop();
+        }
+    }
     // True while a key string is being typed (quitting waits for it).
     bool Typing() const { return emitter_ && emitter_->Typing(); }
 

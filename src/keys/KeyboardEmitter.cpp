@@ -1,5 +1,7 @@
 #include "keys/KeyboardEmitter.h"
 
+#include <utility>
+
 #include "common/ScopedFlag.h"
 #include "keys/VirtualKeys.h"
 
@@ -15,6 +17,9 @@ ParseResult KeyboardEmitter::SimKeys(std::string_view keyString) {
     if (r != ParseOk) {
         return r;
     }
+    if (StopDue()) {
+        return ParseOk;
+    }
     ScopedFlag typing(typing_);
     ResetNextKeyAction();
 
@@ -27,12 +32,35 @@ ParseResult KeyboardEmitter::SimKeys(std::string_view keyString) {
     }
     while (auto action = NextKeyAction()) {
         SendKey(action->code, action->down);
+        if (!modifiers_.releasePending && StopDue()) {
+            const std::pair<bool, std::int16_t> held[] = {{modifiers_.shift, kShiftToggle},
+                                                          {modifiers_.control, kControlToggle},
+                                                          {modifiers_.alt, kAltToggle},
+                                                          {modifiers_.altGr, kAltGrToggle}};
+            for (const auto& [down, code] : held) {
+                if (down) {
+                    SendKey(static_cast<std::uint8_t>(code), false);
+                }
+            }
+            break;
+        }
     }
     platform_.SetKeyboardState(saved);
     if (capsLockWasOn) {
         ToggleCapsLock();
     }
     return ParseOk;
+}
+
+void KeyboardEmitter::RequestStop() {
+    if (!stopRequested_) {
+        stopRequested_ = true;
+        stopAt_ = platform_.GetTickCount() + kStopGraceMs;
+    }
+}
+
+bool KeyboardEmitter::StopDue() {
+    return stopRequested_ && static_cast<std::int32_t>(platform_.GetTickCount() - stopAt_) >= 0;
 }
 
 void KeyboardEmitter::ToggleCapsLock() {

@@ -32,6 +32,12 @@ class KeyboardEmitter {
 
     bool Typing() const { return typing_; }
 
+    // A quit: typing goes on for up to kStopGraceMs, so a read nearly done still ends whole;
+    // then the key being typed is released, every modifier let go, Caps Lock put back, and
+    // nothing more is typed.
+    void RequestStop();
+    static constexpr std::uint32_t kStopGraceMs = 2000;
+
     // For those that queue codes themselves.
     KeyCodeQueue& Queue() { return queue_; }
 
@@ -47,12 +53,15 @@ class KeyboardEmitter {
 
     void SendKey(std::uint8_t vk, bool down);
     void ToggleCapsLock();
+    bool StopDue();
 
     KeyboardPlatform& platform_;
     KeyStringParser parser_;
     KeyCodeQueue queue_;
     ModifierState modifiers_;
     bool typing_ = false;
+    bool stopRequested_ = false;
+    std::uint32_t stopAt_ = 0;  // GetTickCount time
 };
 
 }  // namespace reradav

@@ -85,7 +85,7 @@ TEST_P(FrontEnd, ScansAreTypedAndAQuitInAReadFinishesItThenSaves) {
         EXPECT_NE(Log().find("read: 4006381333931{TAB}\n"), std::string::npos) << Log();
         EXPECT_EQ(WaitForExit(Start({"--headless"}), 10s), 1) << "a second copy is refused";
     }
-    const std::string letters = std::string(300, 'x') + std::string(300, 'y');
+    const std::string letters = std::string(100, 'x') + std::string(100, 'y');
     pty_.Scan(letters);
     ASSERT_TRUE(WaitUntil([&] { return desk_.Received().size() >= first.size() + 20; }, 10s));
     EXPECT_EQ(End(program), 0);
@@ -103,6 +103,19 @@ TEST_P(FrontEnd, AMissingPortIsShownAndNothingIsLost) {
         << Log();
     EXPECT_EQ(End(program, GetParam() ? SIGHUP : SIGTERM), 0);
     EXPECT_NE(Saved().find("\nComPort=9\r\n"), std::string::npos);
+}
+
+// A read that would type for a minute stops soon after a quit, between two keys, and the
+// settings are saved.
+TEST_P(FrontEnd, AQuitStopsALongReadSoon) {
+    WriteSettings("Device16=" + pty_.SlavePath() + "\r\nComPort=16\r\n");
+    const pid_t program = Start({GetParam() ? "--headless" : "--"});
+    ASSERT_TRUE(WaitUntil([&] { return Shows("Active On COM16"); }, 20s)) << Log();
+    pty_.Scan(std::string(20000, 'z'));
+    ASSERT_TRUE(WaitUntil([&] { return desk_.Received().size() >= 20; }, 10s));
+    EXPECT_EQ(End(program), 0) << "stopped after the grace, not at the end of the read";
+    EXPECT_EQ(desk_.Received().find_first_not_of('z'), std::string::npos);
+    EXPECT_NE(Saved().find("\nComPort=16\r\n"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Program, FrontEnd, ::testing::Bool(),

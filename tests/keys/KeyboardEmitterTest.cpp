@@ -8,6 +8,18 @@
 
 namespace reradav {
 
+// A quit lets typing go on for two seconds, then lets go of the keys and types no more.
+TEST(SimKeys, AQuitStopsTypingAfterTheGraceWithNoKeyDown) {
+    RecordingKeyboard kb;
+    KeyboardEmitter emitter(kb);
+    kb.SetClockStep(4);  // about a millisecond a key event
+    kb.SetOnServiceEvents([&] { emitter.RequestStop(); });
+    ASSERT_EQ(emitter.SimKeys("+({a 3000})"), ParseOk);
+    ASSERT_EQ(emitter.SimKeys("b"), ParseOk);
+    EXPECT_NEAR(static_cast<double>(kb.EventCount()), 2000, 20) << "nothing after the grace";
+    EXPECT_EQ(kb.Actions().substr(kb.Actions().size() - 20), "(65 d) (65 u) (16 u)");
+}
+
 TEST(SimKeys, TypesOnACleanKeyboardStateWaitingForTheClockAndRestoresCapsLockAndTheState) {
     RecordingKeyboard kb;
     KeyboardEmitter emitter(kb);
