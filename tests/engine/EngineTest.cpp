@@ -26,4 +26,30 @@ TEST(EngineTyping, AScanArrivesExactlyWithItsKeys) {
     EXPECT_EQ(wedge.Received(), expected);
 }
 
+// Caps Lock is switched by its function wherever the options put it, and letters keep their case.
+TEST(EngineTyping, CapsLockIsSwitchedByItsFunction) {
+    test::X11Wedge wedge;
+    std::string error;
+    const auto xdotool = test::FindProgram("xdotool"), setxkbmap = test::FindProgram("setxkbmap");
+    if (!wedge.Start(&error) || !xdotool || !setxkbmap) {
+        GTEST_SKIP() << "no X server, xdotool or setxkbmap: " << error;
+    }
+    wedge.settings.KeyTrans[1] = "{CAPSLOCK}";
+    for (const char* option : {"caps:swapescape", "caps:ctrl_modifier", ""}) {
+        const std::string display = wedge.X().Display();
+        test::RunToEnd(*setxkbmap, {"-display", display, "us", "-option", "", "-option", option});
+        for (const char* expected : {"abC<Return>A", "abC<Return>a"}) {
+            wedge.ClearReceived();
+            wedge.Scan(
+                "\x01"
+                "abC\r");
+            test::WaitUntil([&] { return wedge.RunFor(10), wedge.Received().size() >= 11; },
+                            std::chrono::seconds(10));
+            test::RunToEnd(*xdotool, {"key", "a"});  // shows the lock
+            wedge.RunFor(100);
+            EXPECT_EQ(wedge.Received(), expected) << option;
+        }
+    }
+}
+
 }  // namespace reradav

@@ -163,6 +163,18 @@ std::uint32_t XTestKeyboard::MapVirtualKeyA(std::uint32_t code, std::uint32_t ma
 }
 
 void XTestKeyboard::keybd_event(std::uint8_t vk, std::uint8_t /*scan*/, std::uint32_t flags) {
+    if (vk == VK_CAPITAL) {
+        // Caps Lock by its function: an option such as caps:swapescape puts another key where it
+        // sits. The press flips the lock; the release has nothing to do.
+        if ((flags & KEYEVENTF_KEYUP) == 0) {
+            XkbStateRec st{};
+            XkbGetState(impl_->display, XkbUseCoreKbd, &st);
+            XkbLockModifiers(impl_->display, XkbUseCoreKbd, LockMask,
+                             (st.locked_mods & LockMask) != 0 ? 0 : LockMask);
+            XFlush(impl_->display);
+        }
+        return;
+    }
     const std::uint16_t code = EvdevCodeForVk(vk);
     if (code == 0) {
         return;  // no such key here (e.g. the 255 the parser queues for an untypable character)
