@@ -132,12 +132,15 @@ std::uint32_t UinputKeyboard::MapVirtualKeyA(std::uint32_t code, std::uint32_t m
 }
 
 void UinputKeyboard::keybd_event(std::uint8_t vk, std::uint8_t /*scan*/, std::uint32_t flags) {
-    const std::uint16_t code = EvdevCodeForVk(vk);
+    // Caps Lock by its function: the key the layout's options put it on.
+    const std::uint16_t capsLockKey = layout_->CapsLockKey();
+    const std::uint16_t code =
+        vk == VK_CAPITAL && capsLockKey != 0 ? capsLockKey : EvdevCodeForVk(vk);
     if (code == 0) {
         return;  // no such key here (e.g. the 255 the parser queues for an untypable character)
     }
     const bool press = (flags & KEYEVENTF_KEYUP) == 0;
-    if (code == KEY_CAPSLOCK && press) {
+    if (vk == VK_CAPITAL && press) {
         // The compositor echoes the new light late; until then this toggle is the truth.
         ReadLeds();
         capsLock_ = !capsLock_;

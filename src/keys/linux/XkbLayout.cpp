@@ -2,6 +2,7 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <unordered_map>
@@ -186,6 +187,16 @@ void XkbLayout::Compute() {
     const std::uint32_t group = group_ < layouts ? group_ : 0;
     const xkb_keycode_t minKey = xkb_keymap_min_keycode(keymap_);
     const xkb_keycode_t maxKey = xkb_keymap_max_keycode(keymap_);
+
+    // Caps Lock where the options put it (caps:swapescape moves it to the Escape key).
+    capsLockKey_ = 0;
+    for (xkb_keycode_t key = std::max(minKey, kXkbOffset); key <= maxKey && !capsLockKey_; ++key) {
+        const xkb_keysym_t* syms = nullptr;
+        if (xkb_keymap_key_get_syms_by_level(keymap_, key, group, 0, &syms) == 1 &&
+            syms[0] == XKB_KEY_Caps_Lock) {
+            capsLockKey_ = static_cast<std::uint16_t>(key - kXkbOffset);
+        }
+    }
 
     for (const Pass& pass : kPasses) {
         xkb_state* state = xkb_state_new(keymap_);

@@ -60,6 +60,9 @@ class XkbLayout {
     // Recomputes only when the group differs.
     void SetGroup(std::uint32_t group);
 
+    // The evdev code of the key that locks Caps Lock on this keymap; 0 when none does.
+    std::uint16_t CapsLockKey() const { return capsLockKey_; }
+
     xkb_keymap* Keymap() const { return keymap_; }
     std::uint32_t Group() const { return group_; }
 
@@ -71,6 +74,7 @@ class XkbLayout {
     xkb_keymap* keymap_ = nullptr;
     std::uint32_t group_ = 0;
     std::array<std::int16_t, 256> table_{};
+    std::uint16_t capsLockKey_ = 0;
 };
 
 }  // namespace reradav

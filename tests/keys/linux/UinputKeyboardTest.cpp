@@ -47,6 +47,14 @@ TEST(UinputKeyboard, WritesKeyEventsAndReadsTheLockLights) {
     keyboard.GetKeyboardState(after);
     EXPECT_EQ(std::vector<int>({state[VK_CAPITAL], after[VK_CAPITAL]}),
               std::vector<int>({0x81, 0x80}));
+    // Caps Lock is pressed where the layout's options put it.
+    UinputKeyboard swapped(
+        fds[0], XkbLayout::FromNames({"evdev", "pc105", "us", "", "caps:swapescape"}, nullptr),
+        nullptr);
+    swapped.keybd_event(VK_CAPITAL, 0, 0);
+    ASSERT_EQ(read(fds[1], written, sizeof written), static_cast<ssize_t>(sizeof *written * 4));
+    EXPECT_EQ(std::vector<int>({written[0].code, written[2].code}),
+              std::vector({KEY_CAPSLOCK, KEY_ESC}));
     close(fds[0]);
     close(fds[1]);
     std::string error;
