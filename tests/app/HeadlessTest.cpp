@@ -18,7 +18,7 @@ namespace reradav {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace test;  // NOLINT
+using namespace test;
 
 TEST(ReadableText, ShowsEveryByteUnambiguously) {
     EXPECT_EQ(ReadableText("plain {TAB}~+^% 123"), "plain {TAB}~+^% 123");

@@ -13,7 +13,7 @@ namespace reradav::sim {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using namespace test;  // NOLINT
+using namespace test;
 
 TEST(Terminal, CountsReadersAndTheBytesTheyHaveNotRead) {
     Terminal terminal;
