@@ -1,14 +1,11 @@
 #include "shell/ProfileFile.h"
 
-#include "common/Files.h"
-
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
+
+#include "common/Files.h"
 
 namespace reradav {
 namespace {

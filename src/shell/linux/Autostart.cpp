@@ -1,13 +1,12 @@
 #include "shell/linux/Autostart.h"
 
-#include "common/Files.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string_view>
+
+#include "common/Files.h"
 
 namespace reradav {
 namespace {

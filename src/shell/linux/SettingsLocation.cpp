@@ -1,15 +1,14 @@
 #include "shell/linux/SettingsLocation.h"
 
-#include "common/Files.h"
-
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include "common/Files.h"
 
 namespace reradav {
 namespace {
