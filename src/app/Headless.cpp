@@ -141,6 +141,12 @@ void Headless::SetCaption(const std::string& caption) {
     }
 }
 
+void Headless::SetKeyboardStatus(const std::string& text) {
+    if (!text.empty()) {
+        Log("keyboard: " + ReadableText(text));
+    }
+}
+
 // ---- settings held by controls ----
 
 std::int16_t Headless::CheckBoxValue(CheckBox box) const {

@@ -14,6 +14,7 @@ int KeyStringParser::At(int position) const {
 ParseResult KeyStringParser::ParseKeyString(std::string_view text, KeyCodeQueue& queue) {
     queue.writeIndex = 0;
     queue.readIndex = 0;
+    untypable_.clear();
     if (text.size() > kMaxKeyStringLength) {
         return KeyStringTooLong;
     }
@@ -63,7 +64,9 @@ ParseResult KeyStringParser::ParseItem() {
                 } else if (c == '~') {
                     r = Store(13) ? ParseOk : QueueFull;
                 } else {
-                    r = QueueKey(platform_.VkKeyScanA(static_cast<std::uint8_t>(c)), 1);
+                    const auto character = static_cast<std::uint8_t>(c);
+                    const std::int16_t key = platform_.VkKeyScanA(character);
+                    r = key == -1 ? QueueKeyless(character, 1) : QueueKey(key, 1);
                 }
                 break;
             }
@@ -99,16 +102,12 @@ ParseResult KeyStringParser::ParseItem() {
 ParseResult KeyStringParser::BracedKey() {
     const int open = position_;
     std::int16_t key = 0;
-    bool known = false;
+    int character = -1;  // the name is one character
     int scan = open;
     // "{}}" is the key of "}" and "{ }" the space key; the name scan starts on that character.
-    if (At(open + 1) == '}') {
-        key = platform_.VkKeyScanA('}');
-        known = true;
-        scan = open + 1;
-    } else if (At(open + 1) == ' ' && At(open + 2) == '}') {
-        key = platform_.VkKeyScanA(' ');
-        known = true;
+    if (At(open + 1) == '}' || (At(open + 1) == ' ' && At(open + 2) == '}')) {
+        character = At(open + 1);
+        key = platform_.VkKeyScanA(static_cast<std::uint8_t>(character));
         scan = open + 1;
     }
     do {
@@ -117,13 +116,14 @@ ParseResult KeyStringParser::BracedKey() {
     if (scan > length_) {
         return MissingCloseBrace;
     }
-    if (!known) {
-        key = LookupKeyName(
-            text_.substr(static_cast<std::size_t>(open), static_cast<std::size_t>(scan - open - 1)),
-            platform_);
+    if (character < 0) {
+        const auto name =
+            text_.substr(static_cast<std::size_t>(open), static_cast<std::size_t>(scan - open - 1));
+        key = LookupKeyName(name, platform_);
         if (key == 0) {
             return UnknownKeyName;
         }
+        character = name.size() == 1 ? static_cast<unsigned char>(name[0]) : -1;
     }
 
     std::int16_t count = 1;
@@ -137,8 +137,11 @@ ParseResult KeyStringParser::BracedKey() {
     if (count == 0) {
         return BadRepeatCount;
     }
-    if (ParseResult r = QueueKey(key, count); r != ParseOk) {
-        return r;
+    const ParseResult queued = key == -1 && character >= 0
+                                   ? QueueKeyless(static_cast<std::uint8_t>(character), count)
+                                   : QueueKey(key, count);
+    if (queued != ParseOk) {
+        return queued;
     }
     while (scan <= length_ && At(scan) != '}') {
         ++scan;
@@ -154,7 +157,7 @@ ParseResult KeyStringParser::BracedKey() {
 // count never runs out, so it ends when the queue is full.
 ParseResult KeyStringParser::QueueKey(std::int16_t keyValue, std::int16_t count) {
     const bool shift = (keyValue & kKeyShift) != 0;
-    const bool altGr = keyValue != -1 && (keyValue & kKeyAltGr) == kKeyAltGr;
+    const bool altGr = (keyValue & kKeyAltGr) == kKeyAltGr;
     const auto vk = static_cast<std::int16_t>(keyValue & 0xFF);
     if ((shift && !Store(kShiftToggle)) || (altGr && !Store(kAltGrToggle))) {
         return QueueFull;
@@ -166,6 +169,30 @@ ParseResult KeyStringParser::QueueKey(std::int16_t keyValue, std::int16_t count)
     }
     if ((altGr && !Store(kAltGrToggle)) || (shift && !Store(kShiftToggle))) {
         return QueueFull;
+    }
+    return ParseOk;
+}
+
+// Never Shift and key 255, which typed a bare Shift. A character that nothing on the layout can
+// type is noted once for the caller to report.
+ParseResult KeyStringParser::QueueKeyless(std::uint8_t character, std::int16_t count) {
+    const std::vector<std::int16_t> sequence = platform_.DeadKeySequence(character);
+    const bool direct = sequence.empty() && platform_.CanTypeCharacter(character);
+    if (sequence.empty() && !direct) {
+        if (untypable_.find(static_cast<char>(character)) == std::string::npos) {
+            untypable_.push_back(static_cast<char>(character));
+        }
+        return ParseOk;
+    }
+    for (int i = 0; count < 0 || i < count; ++i) {
+        if (direct && !Store(static_cast<std::int16_t>(kCharacterCode | character))) {
+            return QueueFull;
+        }
+        for (std::int16_t key : sequence) {
+            if (ParseResult r = QueueKey(key, 1); r != ParseOk) {
+                return r;
+            }
+        }
     }
     return ParseOk;
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -27,6 +28,8 @@ inline constexpr std::int16_t kShiftToggle = 16;
 inline constexpr std::int16_t kControlToggle = 17;
 inline constexpr std::int16_t kAltToggle = 18;
 inline constexpr std::int16_t kAltGrToggle = 0xA5;  // VK_RMENU: level 3 of non-US layouts
+// A code from here on is a character no key types, left to the platform (KEYEVENTF_UNICODE).
+inline constexpr std::int16_t kCharacterCode = 0x100;
 
 // Key value bits: low byte the virtual key, then Shift, Control and Alt. Control with Alt is
 // how a key that needs AltGr is reported.
@@ -59,10 +62,16 @@ class KeyStringParser {
     // Resets the queue, then parses the whole text; stops at the first error.
     ParseResult ParseKeyString(std::string_view text, KeyCodeQueue& queue);
 
+    // The characters of the last key string that nothing on the layout types, each once; they
+    // queue nothing, not even a Shift.
+    const std::string& Untypable() const { return untypable_; }
+
   private:
     ParseResult ParseItem();
     ParseResult BracedKey();
     ParseResult QueueKey(std::int16_t keyValue, std::int16_t count);
+    // A character whose key value is -1: its dead-key sequence, or the platform's own means.
+    ParseResult QueueKeyless(std::uint8_t character, std::int16_t count);
     bool Store(std::int16_t code) { return queue_->Store(code); }
     int At(int position) const;  // 1-based; -1 beyond the text
 
@@ -73,6 +82,7 @@ class KeyStringParser {
     KeyCodeQueue* queue_ = nullptr;
     // Open groups (0) and modifiers (their toggle code) around the item being parsed.
     std::vector<std::int16_t> open_;
+    std::string untypable_;
 };
 
 }  // namespace reradav

@@ -17,6 +17,11 @@ ParseResult KeyboardEmitter::SimKeys(std::string_view keyString) {
     if (r != ParseOk) {
         return r;
     }
+    for (char c : parser_.Untypable()) {
+        if (untypable_.find(c) == std::string::npos) {
+            untypable_.push_back(c);
+        }
+    }
     if (StopDue()) {
         return ParseOk;
     }
@@ -31,7 +36,7 @@ ParseResult KeyboardEmitter::SimKeys(std::string_view keyString) {
         ToggleCapsLock();
     }
     while (auto action = NextKeyAction()) {
-        SendKey(action->code, action->down);
+        SendKey(*action);
         if (!modifiers_.releasePending && StopDue()) {
             const std::pair<bool, std::int16_t> held[] = {{modifiers_.shift, kShiftToggle},
                                                           {modifiers_.control, kControlToggle},
@@ -39,7 +44,7 @@ ParseResult KeyboardEmitter::SimKeys(std::string_view keyString) {
                                                           {modifiers_.altGr, kAltGrToggle}};
             for (const auto& [down, code] : held) {
                 if (down) {
-                    SendKey(static_cast<std::uint8_t>(code), false);
+                    SendKey({static_cast<std::uint8_t>(code), false});
                 }
             }
             break;
@@ -72,9 +77,14 @@ void KeyboardEmitter::ToggleCapsLock() {
 
 // One event, then at least one step of the millisecond clock before the next, letting the
 // program's other events run meanwhile.
-void KeyboardEmitter::SendKey(std::uint8_t vk, bool down) {
-    auto scan = static_cast<std::uint8_t>(platform_.MapVirtualKeyA(vk, 0) & 0xFF);
-    platform_.keybd_event(vk, scan, down ? 0 : KeyboardPlatform::KEYEVENTF_KEYUP);
+void KeyboardEmitter::SendKey(const KeyAction& action) {
+    const std::uint32_t up = action.down ? 0 : KeyboardPlatform::KEYEVENTF_KEYUP;
+    if (action.character) {
+        platform_.keybd_event(0, action.code, KeyboardPlatform::KEYEVENTF_UNICODE | up);
+    } else {
+        const auto scan = static_cast<std::uint8_t>(platform_.MapVirtualKeyA(action.code, 0));
+        platform_.keybd_event(action.code, scan, up);
+    }
     const std::uint32_t t0 = platform_.GetTickCount();
     while (platform_.GetTickCount() == t0) {
         platform_.ServiceEvents();
@@ -90,9 +100,9 @@ std::optional<KeyAction> KeyboardEmitter::NextKeyAction() {
     ModifierState& m = modifiers_;
     if (m.releasePending) {
         m.releasePending = false;
-        auto code = static_cast<std::uint8_t>(m.current);
+        const std::int16_t code = m.current;
         m.current = 0;
-        return KeyAction{code, false};
+        return KeyAction{static_cast<std::uint8_t>(code), false, code >= kCharacterCode};
     }
     if (queue_.readIndex == queue_.writeIndex) {
         return std::nullopt;
@@ -108,7 +118,8 @@ std::optional<KeyAction> KeyboardEmitter::NextKeyAction() {
         return KeyAction{static_cast<std::uint8_t>(m.current), *toggle};
     }
     m.releasePending = true;
-    return KeyAction{static_cast<std::uint8_t>(m.current & 0xFF), true};
+    return KeyAction{static_cast<std::uint8_t>(m.current & 0xFF), true,
+                     m.current >= kCharacterCode};
 }
 
 }  // namespace reradav

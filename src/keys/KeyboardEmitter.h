@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "keys/KeyStringParser.h"
 #include "keys/KeyboardPlatform.h"
@@ -10,8 +12,9 @@
 namespace reradav {
 
 struct KeyAction {
-    std::uint8_t code;  // virtual key
+    std::uint8_t code;  // virtual key, or the character itself
     bool down;
+    bool character = false;  // a character no key types (KEYEVENTF_UNICODE)
     bool operator==(const KeyAction&) const = default;
 };
 
@@ -32,6 +35,10 @@ class KeyboardEmitter {
 
     bool Typing() const { return typing_; }
 
+    // The characters that nothing on the layout could type since the last call, each once.
+    std::string TakeUntypable() { return std::exchange(untypable_, {}); }
+    std::string LayoutName() { return platform_.LayoutName(); }
+
     // A quit: typing goes on for up to kStopGraceMs, so a read nearly done still ends whole;
     // then the key being typed is released, every modifier let go, Caps Lock put back, and
     // nothing more is typed.
@@ -51,7 +58,7 @@ class KeyboardEmitter {
         bool altGr = false;
     };
 
-    void SendKey(std::uint8_t vk, bool down);
+    void SendKey(const KeyAction& action);
     void ToggleCapsLock();
     bool StopDue();
 
@@ -60,6 +67,7 @@ class KeyboardEmitter {
     KeyCodeQueue queue_;
     ModifierState modifiers_;
     bool typing_ = false;
+    std::string untypable_;
     bool stopRequested_ = false;
     std::uint32_t stopAt_ = 0;  // GetTickCount time
 };

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace reradav {
 
@@ -14,6 +16,8 @@ class KeyboardPlatform {
   public:
     static constexpr std::uint32_t KEYEVENTF_EXTENDEDKEY = 1;
     static constexpr std::uint32_t KEYEVENTF_KEYUP = 2;
+    // The scan byte is a character (Windows-1252) to type by whatever key it takes; vk is 0.
+    static constexpr std::uint32_t KEYEVENTF_UNICODE = 4;
 
     virtual ~KeyboardPlatform() = default;
 
@@ -28,6 +32,13 @@ class KeyboardPlatform {
     virtual void SetKeyboardState(const KeyboardState& state) = 0;
     // Milliseconds; wraps at 2^32.
     virtual std::uint32_t GetTickCount() = 0;
+    // For a character VkKeyScanA finds no key for: key values (as VkKeyScanA gives them) that
+    // type it one after another, such as a dead acute and then "e" for "\xE9"; empty when none.
+    virtual std::vector<std::int16_t> DeadKeySequence(std::uint8_t /*character*/) { return {}; }
+    // Whether a KEYEVENTF_UNICODE event types the character (X11 lends it a spare key).
+    virtual bool CanTypeCharacter(std::uint8_t /*character*/) { return false; }
+    // The layout in force as the user names it, such as "de" or "us(dvorak)"; empty if unknown.
+    virtual std::string LayoutName() { return {}; }
     // Runs the program's window events (timer ticks, serial input, quit signals) for a moment,
     // waiting for them up to the next millisecond tick; user input waits for the key string.
     virtual void ServiceEvents() = 0;

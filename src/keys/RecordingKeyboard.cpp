@@ -62,7 +62,7 @@ std::uint32_t RecordingKeyboard::MapVirtualKeyA(std::uint32_t code, std::uint32_
     return ScanCodeForVk(code, mapType);
 }
 
-void RecordingKeyboard::keybd_event(std::uint8_t vk, std::uint8_t, std::uint32_t flags) {
+void RecordingKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) {
     const bool up = (flags & KEYEVENTF_KEYUP) != 0;
     if (vk == VK_CAPITAL && !up) {
         capsLock_ = !capsLock_;
@@ -70,8 +70,9 @@ void RecordingKeyboard::keybd_event(std::uint8_t vk, std::uint8_t, std::uint32_t
     if (!actions_.empty()) {
         actions_ += ' ';
     }
-    actions_ += '(' + std::to_string(vk) + (up ? " u" : " d") +
-                ((flags & KEYEVENTF_EXTENDEDKEY) ? "x)" : ")");
+    const bool character = (flags & KEYEVENTF_UNICODE) != 0;
+    actions_ += (character ? "(c" + std::to_string(scan) : '(' + std::to_string(vk)) +
+                (up ? " u" : " d") + ((flags & KEYEVENTF_EXTENDEDKEY) ? "x)" : ")");
     ++events_;
 }
 

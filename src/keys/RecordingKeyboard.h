@@ -9,7 +9,8 @@
 namespace reradav {
 
 // A keyboard with a US layout that writes every key event as text, e.g.
-// "(16 d) (65 d) (65 u) (16 u)"; events with the extended-key flag carry an "x": "(20 dx)".
+// "(16 d) (65 d) (65 u) (16 u)"; events with the extended-key flag carry an "x": "(20 dx)", and
+// a character typed by no key is written with a "c": "(c233 d)".
 // Caps Lock follows the presses of its key, as a real one does.
 class RecordingKeyboard : public KeyboardPlatform {
   public:

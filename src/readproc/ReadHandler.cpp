@@ -13,6 +13,17 @@ bool EndsWith(const std::string& s, std::string_view tail) {
 
 }  // namespace
 
+std::string UntypableText(const std::string& characters, const std::string& layout) {
+    if (characters.empty()) {
+        return {};
+    }
+    std::string text = "cannot type ";
+    for (char c : characters) {
+        text += (text.back() == ' ' ? "'" : ", '") + std::string(1, c) + "'";
+    }
+    return layout.empty() ? text : text + " on layout " + layout;
+}
+
 std::optional<std::string> ParseByteList(std::string_view text) {
     std::string out;
     std::string rest = std::string(text) + ",";
@@ -73,6 +84,8 @@ void ReadHandler::ProcessRead(std::string& pendingRead) {
         d_.keyboard->SimKeys(settings.KeyTrans[static_cast<unsigned char>(c)]);
     }
     d_.keyboard->SimKeys(ExpandDateTokens(settings.Postamble, d_.clock));
+    d_.window.SetKeyboardStatus(
+        UntypableText(d_.keyboard->TakeUntypable(), d_.keyboard->LayoutName()));
 }
 
 }  // namespace reradav

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "keys/RecordingKeyboard.h"
+#include "support/Fakes.h"
 
 namespace reradav {
 namespace {
@@ -27,12 +28,11 @@ void ExpectParses(KeyboardPlatform& kb, Rows... rows) {
 
 TEST(ParseKeyString, QueuesTheKeysOrFails) {
     RecordingKeyboard kb;
-    // "\xE9" has no key on a US layout: -1 means Shift and key 255, not AltGr.
     ExpectParses(kb, " => ", "ab => 65 66", "A => 16 65 16", "~ => 13", "a) => 65 16 48 16",
-                 "\xE9 => 16 255 16", "{ENTER}{left}x => 13 37 88", "{LEFT 2.5} => 37 37",
-                 "{A 3} => 16 65 65 65 16", "{}} => 16 221 16", "{} 3} => 16 221 221 221 16",
-                 "{ } => 32", "{(} => 16 57 16", "{LEFT 3}4} => 37 37 37 52 16 221 16", "() => ",
-                 "+(ab) => 16 65 66 16", "^{F4} => 17 115 17", "% => 18 18", "+A => 16 16 65 16 16",
+                 "{ENTER}{left}x => 13 37 88", "{LEFT 2.5} => 37 37", "{A 3} => 16 65 65 65 16",
+                 "{}} => 16 221 16", "{} 3} => 16 221 221 221 16", "{ } => 32", "{(} => 16 57 16",
+                 "{LEFT 3}4} => 37 37 37 52 16 221 16", "() => ", "+(ab) => 16 65 66 16",
+                 "^{F4} => 17 115 17", "% => 18 18", "+A => 16 16 65 16 16",
                  "((a)(b))c => 65 66 67", "%(+a) => 18 16 65 16 18");
     // Missing close brace (1), unknown key name (2), missing close paren (3), bad repeat count
     // (4), queue full (5: 4,096 codes, and "{A 4095}" needs two Shift toggles besides).
@@ -43,6 +43,24 @@ TEST(ParseKeyString, QueuesTheKeysOrFails) {
     // key string is too long (6).
     const std::string deep = std::string(16382, '(') + "a" + std::string(16382, ')');
     ExpectParses(kb, std::string(30000, '^') + "a => !5", deep + "b => 65 66", deep + "bc => !6");
+}
+
+// A character with no key of its own: its dead-key sequence, the platform's own means (code
+// 256 + character), or nothing at all, never a bare Shift; the last is reported once.
+TEST(ParseKeyString, CharactersWithoutAKeyOfTheirOwn) {
+    test::AltGrKeyboard de;
+    ExpectParses(de, "\xE9x => 221 69 88", "{\xC8 2} => 16 221 16 16 69 16 16 221 16 16 69 16",
+                 "+(\xF1){\xF1 2} => 16 497 16 497 497", "{\xE9 -1} => !5", "a\xFC => 65");
+    RecordingKeyboard us;
+    KeyStringParser parser(us);
+    KeyCodeQueue q;
+    EXPECT_EQ(parser.ParseKeyString("\xE9{\xF1}\xE9"
+                                    "b",
+                                    q),
+              ParseOk);
+    EXPECT_EQ(parser.Untypable() + std::to_string(q.writeIndex),
+              "\xE9\xF1"
+              "1");
 }
 
 }  // namespace

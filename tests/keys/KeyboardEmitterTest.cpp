@@ -51,6 +51,13 @@ TEST(SimKeys, TypesOnACleanKeyboardStateWaitingForTheClockAndRestoresCapsLockAnd
     test::AltGrKeyboard altGr;
     ASSERT_EQ(KeyboardEmitter(altGr).SimKeys("{{}x"), ParseOk);
     EXPECT_EQ(altGr.Actions(), "(165 d) (55 d) (55 u) (165 u) (88 d) (88 u)");
+    altGr.ClearActions();
+    KeyboardEmitter de(altGr);
+    ASSERT_EQ(de.SimKeys("\xF1\xFC"), ParseOk);
+    ASSERT_EQ(de.SimKeys("\xFC\xDF"), ParseOk);
+    EXPECT_EQ(altGr.Actions(), "(c241 d) (c241 u)");
+    EXPECT_EQ(de.TakeUntypable(), "\xFC\xDF");
+    EXPECT_EQ(de.TakeUntypable(), "");
 }
 
 }  // namespace reradav

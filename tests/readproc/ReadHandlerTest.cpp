@@ -51,6 +51,13 @@ TEST_F(ProcessReadTest, TypesEachCharacterThroughItsEntryThenThePostamble) {
     // Built in: control codes type nothing, other characters themselves.
     const KeyTransTable& t = settings.KeyTrans;
     EXPECT_EQ(t[31] + t[128] + t[159] + "|" + t[33] + t[161] + t[255], "|!\xA1\xFF");
+    // What the layout cannot type is said once for the read, and cleared by a read typed whole.
+    window.active = false;
+    EXPECT_EQ(Read("\xFC\xF1\xFC"), "(48 d) (48 u) (54 d) (54 u)");
+    EXPECT_EQ(window.keyboardStatus, "cannot type '\xFC', '\xF1'");
+    Read("x");
+    EXPECT_EQ(window.keyboardStatus + UntypableText("\xF1", "us"),
+              "cannot type '\xF1' on layout us");
 }
 
 TEST_F(ProcessReadTest, TrailingLineEndsAreRemovedWhenAsked) {

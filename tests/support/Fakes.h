@@ -141,11 +141,13 @@ struct FakeWindow : MainWindowView {
         ++displayCount;
     }
     void SetCaption(const std::string& text) override { captions.push_back(text); }
+    void SetKeyboardStatus(const std::string& text) override { keyboardStatus = text; }
 
     bool active = false, minimised = false;
     std::string display;
     int displayCount = 0;
     std::vector<std::string> captions;
+    std::string keyboardStatus;
 };
 
 struct FakeBeeper : Beeper {
@@ -169,6 +171,8 @@ struct FakeClock : Clock {
 };
 
 // A US keyboard on which "@" and "{" need AltGr, as on a German layout (Q and 7).
+// A German-like layout: AltGr for "@" and "{", a dead acute (key 221, with Shift the grave) for
+// "\xE9" and "\xC8", and the platform's own means for "\xF1".
 class AltGrKeyboard : public RecordingKeyboard {
   public:
     std::int16_t VkKeyScanA(std::uint8_t c) override {
@@ -178,6 +182,15 @@ class AltGrKeyboard : public RecordingKeyboard {
             return 0x637;
         return RecordingKeyboard::VkKeyScanA(c);
     }
+    std::vector<std::int16_t> DeadKeySequence(std::uint8_t c) override {
+        if (c == 0xE9)
+            return {221, 'E'};
+        if (c == 0xC8)
+            return {0x100 | 221, 0x100 | 'E'};
+        return {};
+    }
+    bool CanTypeCharacter(std::uint8_t c) override { return c == 0xF1; }
+    std::string LayoutName() override { return "de"; }
 };
 
 }  // namespace reradav::test

@@ -280,6 +280,16 @@ void MainForm::SetDisplay(const std::string& text) {
 void MainForm::SetCaption(const std::string& caption) {
     setWindowTitle(FromWindows1252(caption));
 }
+// Shown under the display until a read is typed whole.
+void MainForm::SetKeyboardStatus(const std::string& text) {
+    QString sentence = FromWindows1252(text);
+    if (!sentence.isEmpty()) {
+        sentence[0] = sentence[0].toUpper();
+        sentence += '.';
+    }
+    ui_->KeyboardStatus->setText(sentence);
+    ui_->KeyboardStatus->setVisible(!sentence.isEmpty());
+}
 
 // ---- settings held by controls ----
 
