@@ -75,6 +75,8 @@ Headless::Headless(Beeper& beeper, std::ostream& log, std::unique_ptr<KeyboardPl
         std::make_unique<Engine>(settings_, devices_, *this, *this, beeper, std::move(keyboard));
     if (!engine_->KeyboardProblem().empty()) {
         Log("keyboard: " + engine_->KeyboardProblem() + " Reads are still shown here.");
+    } else if (!engine_->KeyboardDescription().empty()) {
+        Log("keyboard: " + engine_->KeyboardDescription());
     }
 }
 

@@ -9,6 +9,7 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/Headless.h"
+#include "keys/linux/KeymapGuard.h"
 #include "readproc/linux/CanberraBeeper.h"
 #include "shell/linux/SettingsLocation.h"
 #include "shell/linux/SingleInstance.h"
@@ -33,8 +34,15 @@ static int RunWindowed(int& argc, char** argv, const std::string& commandLine) {
     return QApplication::exec();
 }
 
+// The keymap guard is this program run again; it is no user's command, so it is not in --help.
+constexpr const char* kKeymapGuardOption = "--keymap-guard";
+
 int main(int argc, char** argv) {
     using namespace reradav;
+    if (argc >= 2 && std::string(argv[1]) == kKeymapGuardOption) {
+        return RunKeymapGuard(argc >= 3 ? argv[2] : nullptr);
+    }
+    KeymapGuard::SetCommand({"/proc/self/exe", kKeymapGuardOption});
     const CommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     switch (parsed.action) {
         case CommandLine::Action::Help:

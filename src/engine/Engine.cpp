@@ -13,9 +13,11 @@ void ServiceQtEvents() {
 
 namespace {
 
-std::unique_ptr<KeyboardPlatform> OpenSessionKeyboard(std::string& problem) {
+std::unique_ptr<KeyboardPlatform> OpenSessionKeyboard(std::string& problem,
+                                                      std::string& description) {
     OpenedKeyboard opened = OpenKeyboard(ServiceQtEvents);
     problem = opened.reason;
+    description = opened.description;
     return std::move(opened.keyboard);
 }
 
@@ -23,7 +25,8 @@ std::unique_ptr<KeyboardPlatform> OpenSessionKeyboard(std::string& problem) {
 
 Engine::Engine(AppSettings& settings, const ComDevices& devices, SettingsControls& preferences,
                MainWindowView& window, Beeper& beeper, std::unique_ptr<KeyboardPlatform> keyboard)
-    : keyboard_(keyboard ? std::move(keyboard) : OpenSessionKeyboard(keyboardProblem_)),
+    : keyboard_(keyboard ? std::move(keyboard)
+                         : OpenSessionKeyboard(keyboardProblem_, keyboardDescription_)),
       emitter_(keyboard_ ? std::make_unique<KeyboardEmitter>(*keyboard_) : nullptr),
       serial_(devices),
       handler_({settings, preferences, serial_, beeper, window, clock_, emitter_.get()}),

@@ -38,6 +38,8 @@ class Engine : private FramingTimer {
 
     // Why nothing can be typed, as a sentence for the user; empty when a keyboard is open.
     const std::string& KeyboardProblem() const { return keyboardProblem_; }
+    // The keyboard backend and layout in use, e.g. "XTest, layout de"; empty when none.
+    const std::string& KeyboardDescription() const { return keyboardDescription_; }
     // Quitting: no further read starts; one being typed ends whole if it ends within two
     // seconds, else it stops there with no key left down.
     void StopReading() {
@@ -55,6 +57,7 @@ class Engine : private FramingTimer {
 
     SystemClock clock_;
     std::string keyboardProblem_;
+    std::string keyboardDescription_;
     std::unique_ptr<KeyboardPlatform> keyboard_;
     std::unique_ptr<KeyboardEmitter> emitter_;
     TermiosSerialPort serial_;

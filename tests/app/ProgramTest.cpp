@@ -67,7 +67,7 @@ class FrontEnd : public ProgramRun, public ::testing::WithParamInterface<bool> {
     // The port status as shown: the window's caption, or headless, the log's first line (the
     // status passes through others while the settings load: only the outcome is logged).
     bool Shows(const std::string& status) {
-        return GetParam() ? std::regex_search(Log(), std::regex("^port: " + status + "\n"))
+        return GetParam() ? std::regex_search(Log(), std::regex("(^|\n)port: " + status + "\n"))
                           : Window("Reradav \\(" + status + "\\)");
     }
 };

@@ -1,6 +1,7 @@
 // End to end: bytes on a pseudo-terminal come out as key presses in a real X window.
 #include <gtest/gtest.h>
 
+#include "common/ui/Windows1252.h"
 #include "support/X11Wedge.h"
 
 namespace reradav {
@@ -24,6 +25,53 @@ TEST(EngineTyping, AScanArrivesExactlyWithItsKeys) {
                     std::chrono::seconds(20));
     wedge.RunFor(50);  // anything more that arrives shows up as a mismatch
     EXPECT_EQ(wedge.Received(), expected);
+}
+
+// Every character and named key typed exactly on each layout, whether a key, a dead key or no
+// key at all types it; afterwards no key is down and the keymap is as it was.
+TEST(EngineTyping, EveryCharacterArrivesOnEveryLayout) {
+    test::X11Wedge wedge;
+    std::string error;
+    if (!wedge.Start(&error)) {
+        GTEST_SKIP() << "no X server for the end-to-end test: " << error;
+    }
+    std::string scan;
+    for (int c = 0x20; c <= 0xFF; ++c) {
+        const QString text = FromWindows1252(std::string(1, static_cast<char>(c)));
+        if (c != 0x7F && c != 0xA0 && text.at(0).unicode() > 0x9F) {
+            scan += static_cast<char>(c);
+            wedge.settings.KeyTrans[static_cast<std::size_t>(c)] =
+                "{" + scan.substr(scan.size() - 1) + "}";
+        }
+    }
+    // Named keys the default keymap puts elsewhere (F13 on XF86Tools, Clear on keypad 5).
+    wedge.settings.KeyTrans[1] = "{F13}{F16}{CLEAR}";
+    const std::string expected =
+        "<F13><F16><Clear>" + FromWindows1252(scan).toStdString() + "<Return>";
+    for (const auto& [layout, variant] :
+         std::initializer_list<std::pair<const char*, const char*>>{{"us", ""},
+                                                                    {"de", ""},
+                                                                    {"fr", ""},
+                                                                    {"es", ""},
+                                                                    {"pt", ""},
+                                                                    {"ch", ""},
+                                                                    {"gb", ""},
+                                                                    {"it", ""},
+                                                                    {"se", ""},
+                                                                    {"us", "dvorak"}}) {
+        ASSERT_TRUE(wedge.X().SetLayout(layout, variant));
+        wedge.RunFor(100);
+        const std::string before = wedge.X().KeyboardSnapshot();
+        wedge.ClearReceived();
+        wedge.Scan("\x01" + scan + "\r");
+        test::WaitUntil(
+            [&] { return wedge.RunFor(10), wedge.Received().size() >= expected.size(); },
+            std::chrono::seconds(8));
+        test::WaitUntil([&] { return wedge.RunFor(50), wedge.X().KeyboardSnapshot() == before; },
+                        std::chrono::seconds(5));
+        EXPECT_EQ(wedge.Received(), expected) << layout << variant;
+        EXPECT_EQ(wedge.X().KeyboardSnapshot(), before) << layout << variant;
+    }
 }
 
 // Caps Lock is switched by its function wherever the options put it, and letters keep their case.

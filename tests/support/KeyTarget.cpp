@@ -1,12 +1,14 @@
 // A window that writes every key it receives to a file: printable text as itself, other keys
-// as "<Name>". Modifier and lock keys are left out; they show in the case of the text. Prints
-// "ready" once it holds the keyboard focus.
+// as "<Keysym>" (Qt's own names would make Clear a Delete). Modifier and lock keys are left out;
+// they show in the case of the text. Prints "ready" once it holds the keyboard focus.
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
+
+#include <xkbcommon/xkbcommon.h>
 
 namespace {
 
@@ -28,7 +30,9 @@ class KeyTarget : public QWidget {
         const QString text = event->text();
         const bool printable =
             !text.isEmpty() && text.at(0).unicode() >= 0x20 && text.at(0).unicode() != 0x7F;
-        out_.write((printable ? text : "<" + QKeySequence(key).toString() + ">").toUtf8());
+        char name[64] = {};
+        xkb_keysym_get_name(event->nativeVirtualKey(), name, sizeof name);
+        out_.write(printable ? text.toUtf8() : "<" + QByteArray(name) + ">");
     }
 
   private:

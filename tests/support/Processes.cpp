@@ -1,5 +1,6 @@
 #include "support/Processes.h"
 
+#include <X11/Xlib.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -101,9 +102,38 @@ bool XvfbServer::Start(std::string* error) {
     return true;
 }
 
-bool XvfbServer::SetLayout(const std::string& layout) {
+bool XvfbServer::SetLayout(const std::string& layout, const std::string& variant) {
     const auto setxkbmap = FindProgram("setxkbmap");
-    return setxkbmap && RunToEnd(*setxkbmap, {"-display", display_, layout}) == 0;
+    return setxkbmap &&
+           RunToEnd(*setxkbmap, {"-display", display_, layout, "-variant", variant}) == 0;
+}
+
+std::string XvfbServer::KeyboardSnapshot() const {
+    ::Display* display = XOpenDisplay(display_.c_str());
+    if (display == nullptr) {
+        return "no display";
+    }
+    int first = 0;
+    int last = 0;
+    int perKey = 0;
+    XDisplayKeycodes(display, &first, &last);
+    KeySym* syms =
+        XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perKey);
+    std::string text;
+    for (int i = 0; i < (last - first + 1) * perKey; ++i) {
+        text += std::to_string(syms[i]) + " ";
+    }
+    XFree(syms);
+    char keys[32] = {};
+    XQueryKeymap(display, keys);
+    text += "down:";
+    for (int code = 0; code < 256; ++code) {
+        if ((keys[code / 8] >> (code % 8)) & 1) {
+            text += " " + std::to_string(code);
+        }
+    }
+    XCloseDisplay(display);
+    return text;
 }
 
 }  // namespace reradav::test

@@ -46,7 +46,9 @@ class XvfbServer {
     // False with a reason when Xvfb is missing or did not start.
     bool Start(std::string* error);
     const std::string& Display() const { return display_; }
-    bool SetLayout(const std::string& layout);
+    bool SetLayout(const std::string& layout, const std::string& variant = "");
+    // The core keymap, then "down:" and the keys held down, to compare before and after.
+    std::string KeyboardSnapshot() const;
 
   private:
     pid_t pid_ = -1;

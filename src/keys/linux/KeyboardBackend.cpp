@@ -27,6 +27,7 @@ OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
         result.keyboard = openers.openXTest(&xtestError);
         if (result.keyboard != nullptr) {
             result.backend = KeyboardBackend::XTest;
+            result.description = "XTest, layout " + result.keyboard->LayoutName();
             return result;
         }
     }
@@ -34,6 +35,7 @@ OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
     result.keyboard = openers.openUinput(&uinputError);
     if (result.keyboard != nullptr) {
         result.backend = KeyboardBackend::Uinput;
+        result.description = "uinput, layout " + result.keyboard->LayoutName();
         return result;
     }
     result.reason = "No keyboard output: ";
@@ -53,10 +55,18 @@ OpenedKeyboard OpenKeyboard(std::function<void()> serviceEvents) {
     openers.openXTest = [serviceEvents](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
         return XTestKeyboard::Open(serviceEvents, error);
     };
-    openers.openUinput = [serviceEvents](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
-        return UinputKeyboard::Open(serviceEvents, nullptr, error);
+    std::string layoutSource;
+    openers.openUinput = [serviceEvents,
+                          &layoutSource](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
+        auto keyboard = UinputKeyboard::Open(serviceEvents, nullptr, error);
+        layoutSource = keyboard ? keyboard->LayoutSource() : "";
+        return keyboard;
     };
-    return OpenKeyboard(openers);
+    OpenedKeyboard opened = OpenKeyboard(openers);
+    if (opened.backend == KeyboardBackend::Uinput) {
+        opened.description += " (from " + layoutSource + ")";
+    }
+    return opened;
 }
 
 }  // namespace reradav

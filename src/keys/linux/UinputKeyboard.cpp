@@ -15,6 +15,7 @@
 
 #include "common/Files.h"
 #include "keys/VirtualKeys.h"
+#include "keys/linux/DesktopLayout.h"
 #include "keys/linux/LinuxKeyboardCommon.h"
 
 namespace reradav {
@@ -72,8 +73,16 @@ std::unique_ptr<UinputKeyboard> UinputKeyboard::Open(std::function<void()> servi
                                                      std::unique_ptr<XkbLayout> layout,
                                                      std::string* error, const char* devicePath) {
     std::string message;
+    std::string source;
     if (layout == nullptr) {
-        layout = XkbLayout::FromNames(SystemKeyboardNames(ProcessEnvironment()), &message);
+        // A desktop may name a layout this keymap data cannot compile; the system's then.
+        const DesktopLayout desktop = DesktopKeyboardNames(ProcessDesktopLayoutSources());
+        layout = XkbLayout::FromNames(desktop.names, nullptr);
+        source = desktop.source;
+        if (layout == nullptr) {
+            layout = XkbLayout::FromNames(SystemKeyboardNames(ProcessEnvironment()), &message);
+            source = "system settings";
+        }
         if (layout == nullptr) {
             if (error != nullptr) {
                 *error = message;
@@ -99,8 +108,10 @@ std::unique_ptr<UinputKeyboard> UinputKeyboard::Open(std::function<void()> servi
     // The compositor or X server needs a moment to take up a new device; without the wait the
     // first keys typed are lost.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    return std::unique_ptr<UinputKeyboard>(
+    auto keyboard = std::unique_ptr<UinputKeyboard>(
         new UinputKeyboard(OwnedDevice{}, fd, std::move(layout), std::move(serviceEvents)));
+    keyboard->layoutSource_ = std::move(source);
+    return keyboard;
 }
 
 UinputKeyboard::UinputKeyboard(int fd, std::unique_ptr<XkbLayout> layout,
@@ -132,12 +143,17 @@ std::uint32_t UinputKeyboard::MapVirtualKeyA(std::uint32_t code, std::uint32_t m
 }
 
 void UinputKeyboard::keybd_event(std::uint8_t vk, std::uint8_t /*scan*/, std::uint32_t flags) {
-    // Caps Lock by its function: the key the layout's options put it on.
-    const std::uint16_t capsLockKey = layout_->CapsLockKey();
-    const std::uint16_t code =
-        vk == VK_CAPITAL && capsLockKey != 0 ? capsLockKey : EvdevCodeForVk(vk);
+    if ((flags & KEYEVENTF_UNICODE) != 0) {
+        return;  // the compositor's keymap has no key to lend (CanTypeCharacter says no)
+    }
+    // Caps Lock by its function: the key the layout's options put it on, if any. A named key
+    // the keymap lacks is sent from its usual key, as the user's own keyboard would.
+    std::uint16_t code = layout_->KeyForVk(vk);
+    if (code == 0 && vk != VK_CAPITAL) {
+        code = EvdevCodeForVk(vk);
+    }
     if (code == 0) {
-        return;  // no such key here (e.g. the 255 the parser queues for an untypable character)
+        return;  // no such key here
     }
     const bool press = (flags & KEYEVENTF_KEYUP) == 0;
     if (vk == VK_CAPITAL && press) {
@@ -233,8 +249,12 @@ void UinputKeyboard::ServiceEvents() {
     }
 }
 
-bool UinputKeyboard::ReloadLayout(std::string* error) {
-    return layout_->Reload(SystemKeyboardNames(ProcessEnvironment()), error);
+std::vector<std::int16_t> UinputKeyboard::DeadKeySequence(std::uint8_t character) {
+    return layout_->DeadKeySequence(character);
+}
+
+std::string UinputKeyboard::LayoutName() {
+    return layout_->Name();
 }
 
 }  // namespace reradav

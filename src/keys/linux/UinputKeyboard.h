@@ -11,7 +11,7 @@ namespace reradav {
 
 // Keyboard output through a virtual input device (/dev/uinput): works under Wayland, X11 and on
 // the console. The compositor's layout cannot be asked for, so characters are looked up in the
-// system keyboard configuration (SystemKeyboardNames).
+// layout the desktop settings name (DesktopKeyboardNames).
 class UinputKeyboard : public KeyboardPlatform {
   public:
     static constexpr const char* kDevicePath = "/dev/uinput";
@@ -36,10 +36,12 @@ class UinputKeyboard : public KeyboardPlatform {
     void SetKeyboardState(const KeyboardState& state) override;
     std::uint32_t GetTickCount() override;
     void ServiceEvents() override;
+    std::vector<std::int16_t> DeadKeySequence(std::uint8_t character) override;
+    std::string LayoutName() override;
 
-    // Re-reads the system keyboard configuration; false (old layout kept) when it fails.
-    bool ReloadLayout(std::string* error);
     const XkbLayout& Layout() const { return *layout_; }
+    // Where the layout was found ("GNOME settings", …); empty when the caller gave it.
+    const std::string& LayoutSource() const { return layoutSource_; }
 
   private:
     struct OwnedDevice {};
@@ -51,6 +53,7 @@ class UinputKeyboard : public KeyboardPlatform {
     int fd_;
     bool ownsDevice_;
     std::unique_ptr<XkbLayout> layout_;
+    std::string layoutSource_;
     std::function<void()> serviceEvents_;
     KeyboardState state_{};
     static constexpr std::uint32_t kCapsEchoWaitMs = 1000;

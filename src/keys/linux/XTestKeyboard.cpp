@@ -1,19 +1,45 @@
 #include "keys/linux/XTestKeyboard.h"
 
+// Qt before Xlib, whose macros (Bool, Status) clash with Qt's names.
+#include <QTimer>
+
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <xcb/xcb.h>
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <utility>
 
+#include "common/CodePage1252.h"
 #include "keys/VirtualKeys.h"
+#include "keys/linux/KeymapGuard.h"
 #include "keys/linux/LinuxKeyboardCommon.h"
 #include "keys/linux/XkbLayout.h"
 
 namespace reradav {
+
+namespace {
+
+// After a key is lent, clients fetch the new keymap when its notice reaches them; the key is
+// pressed only after this wait, and given back only when no lent key was used for a while, so
+// a target that fetches late still finds it.
+constexpr std::uint32_t kLendSettleMs = 20;
+constexpr int kGiveBackIdleMs = 500;
+
+// A character's keysym; 0 for the control characters, which have no key to lend.
+KeySym CharacterKeysym(std::uint8_t character) {
+    const char32_t unicode = Windows1252ToUnicode(character);
+    if (unicode < 0x20 || (unicode >= 0x7F && unicode <= 0x9F)) {
+        return NoSymbol;
+    }
+    return xkb_utf32_to_keysym(unicode);
+}
+
+}  // namespace
 
 // Xlib carries the fake key events and the state queries, so a query is answered after the keys
 // sent before it. xkbcommon-x11 needs an XCB connection of its own for the keymap (libX11-xcb,
@@ -28,7 +54,28 @@ struct XTestKeyboard::Impl {
     std::function<void()> serviceEvents;
     KeyboardState state{};
 
+    // Keys the user's keymap leaves empty, and those of them lent to a keysym, least recently
+    // used first.
+    struct Loan {
+        KeyCode code;
+        KeySym keysym;
+        bool down;
+    };
+    std::vector<KeyCode> spares;
+    std::vector<Loan> loans;
+    std::unique_ptr<KeymapGuard> guard;
+    QTimer giveBack;
+
     ~Impl() {
+        if (display != nullptr) {
+            for (Loan& loan : loans) {
+                if (loan.down) {
+                    XTestFakeKeyEvent(display, loan.code, False, CurrentTime);
+                    loan.down = false;
+                }
+            }
+            GiveBack();
+        }
         layout.reset();
         xkb_context_unref(context);
         if (xcb != nullptr) {
@@ -57,7 +104,124 @@ struct XTestKeyboard::Impl {
             layout->Reload(keymap, group);
         }
         xkb_keymap_unref(keymap);
+        FindSpares();
         return true;
+    }
+
+    // Empty keys, or keys holding just what we lent them; none the program presses by name.
+    // A loan whose key someone else remapped (setxkbmap) is no longer ours.
+    void FindSpares() {
+        xkb_keymap* keymap = layout->Keymap();
+        spares.clear();
+        const xkb_keycode_t last = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap), 255);
+        for (xkb_keycode_t key = std::max<xkb_keycode_t>(xkb_keymap_min_keycode(keymap), 9);
+             key <= last; ++key) {
+            if (VkForEvdevCode(static_cast<std::uint16_t>(key - 8)) != 0) {
+                continue;
+            }
+            int count = 0;
+            for (xkb_layout_index_t l = 0; l < xkb_keymap_num_layouts_for_key(keymap, key); ++l) {
+                for (xkb_level_index_t v = 0; v < xkb_keymap_num_levels_for_key(keymap, key, l);
+                     ++v) {
+                    const xkb_keysym_t* syms = nullptr;
+                    count += xkb_keymap_key_get_syms_by_level(keymap, key, l, v, &syms);
+                }
+            }
+            const xkb_keysym_t* first = nullptr;
+            const bool lentHere =
+                xkb_keymap_key_get_syms_by_level(keymap, key, 0, 0, &first) == 1 &&
+                std::any_of(loans.begin(), loans.end(), [&](const Loan& loan) {
+                    return loan.code == key && loan.keysym == first[0];
+                });
+            if (count == 0 || lentHere) {
+                spares.push_back(static_cast<KeyCode>(key));
+            }
+        }
+        std::erase_if(loans, [this](const Loan& loan) {
+            return std::find(spares.begin(), spares.end(), loan.code) == spares.end();
+        });
+    }
+
+    // The key lent to the keysym, lending one (the least recently used, if all are lent) when
+    // there is none; 0 when the keymap has no empty key.
+    KeyCode Lend(KeySym keysym) {
+        auto lent = std::find_if(loans.begin(), loans.end(),
+                                 [keysym](const Loan& loan) { return loan.keysym == keysym; });
+        if (lent != loans.end()) {
+            const Loan loan = *lent;
+            loans.erase(lent);
+            loans.push_back(loan);
+            return loan.code;
+        }
+        KeyCode code = 0;
+        for (KeyCode spare : spares) {
+            if (std::none_of(loans.begin(), loans.end(),
+                             [spare](const Loan& loan) { return loan.code == spare; })) {
+                code = spare;
+                break;
+            }
+        }
+        if (code == 0) {
+            auto idle = std::find_if(loans.begin(), loans.end(),
+                                     [](const Loan& loan) { return !loan.down; });
+            if (idle == loans.end()) {
+                return 0;
+            }
+            code = idle->code;
+            loans.erase(idle);
+        }
+        // Twice: a lone letter would stand for its lower case unshifted, its upper case shifted.
+        KeySym both[2] = {keysym, keysym};
+        XChangeKeyboardMapping(display, code, 2, both, 1);
+        if (guard == nullptr) {
+            guard = std::make_unique<KeymapGuard>(DisplayString(display));
+        }
+        guard->Lent(code, keysym);
+        loans.push_back({code, keysym, false});
+        XSync(display, False);
+        const std::uint32_t start = MonotonicMilliseconds();
+        while (MonotonicMilliseconds() - start < kLendSettleMs) {
+            serviceEvents ? serviceEvents() : void(usleep(1000));
+        }
+        return code;
+    }
+
+    // Clears every lent key that is up, as it was before.
+    void GiveBack() {
+        KeySym none[2] = {NoSymbol, NoSymbol};
+        for (const Loan& loan : loans) {
+            if (!loan.down) {
+                XChangeKeyboardMapping(display, loan.code, 2, none, 1);
+                guard->Returned(loan.code);
+            }
+        }
+        std::erase_if(loans, [](const Loan& loan) { return !loan.down; });
+        XSync(display, False);
+    }
+
+    // "de" or "us(dvorak)" from the names the server's keymap was made of.
+    std::string RulesLayoutName() {
+        const Atom atom = XInternAtom(display, "_XKB_RULES_NAMES", True);
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        if (atom == None ||
+            XGetWindowProperty(display, DefaultRootWindow(display), atom, 0, 1024, False, XA_STRING,
+                               &type, &format, &count, &after, &data) != Success ||
+            data == nullptr) {
+            return layout->Name();
+        }
+        std::vector<std::string> fields(5);
+        std::size_t field = 0;
+        for (unsigned long i = 0; i < count && field < fields.size(); ++i) {
+            data[i] == '\0' ? void(++field) : fields[field].push_back(static_cast<char>(data[i]));
+        }
+        XFree(data);
+        const std::string name = reradav::LayoutName(
+            {fields[0], fields[1], fields[2], fields[3], fields[4]}, layout->Group());
+        return name.empty() ? layout->Name() : name;
     }
 
     // Takes the server's notices of a new keymap or group; cheap when there are none.
@@ -110,6 +274,9 @@ std::unique_ptr<XTestKeyboard> XTestKeyboard::Open(std::function<void()> service
     };
     auto impl = std::make_unique<Impl>();
     impl->serviceEvents = std::move(serviceEvents);
+    impl->giveBack.setSingleShot(true);
+    impl->giveBack.setInterval(kGiveBackIdleMs);
+    QObject::connect(&impl->giveBack, &QTimer::timeout, [raw = impl.get()] { raw->GiveBack(); });
     impl->display = XOpenDisplay(displayName);
     const std::string name = XDisplayName(displayName);
     if (impl->display == nullptr) {
@@ -162,8 +329,8 @@ std::uint32_t XTestKeyboard::MapVirtualKeyA(std::uint32_t code, std::uint32_t ma
     return ScanCodeForVk(code, mapType);
 }
 
-void XTestKeyboard::keybd_event(std::uint8_t vk, std::uint8_t /*scan*/, std::uint32_t flags) {
-    if (vk == VK_CAPITAL) {
+void XTestKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) {
+    if (vk == VK_CAPITAL && (flags & KEYEVENTF_UNICODE) == 0) {
         // Caps Lock by its function: an option such as caps:swapescape puts another key where it
         // sits. The press flips the lock; the release has nothing to do.
         if ((flags & KEYEVENTF_KEYUP) == 0) {
@@ -175,14 +342,38 @@ void XTestKeyboard::keybd_event(std::uint8_t vk, std::uint8_t /*scan*/, std::uin
         }
         return;
     }
-    const std::uint16_t code = EvdevCodeForVk(vk);
-    if (code == 0) {
-        return;  // no such key here (e.g. the 255 the parser queues for an untypable character)
+    // A character or a named key the keymap lacks gets a key lent to its keysym. The servers
+    // of today number keys as evdev + 8.
+    KeyCode code = 0;
+    if ((flags & KEYEVENTF_UNICODE) != 0) {
+        const KeySym keysym = CharacterKeysym(scan);
+        code = keysym != NoSymbol ? impl_->Lend(keysym) : 0;
+    } else if (const std::uint16_t evdev = impl_->layout->KeyForVk(vk); evdev != 0) {
+        code = static_cast<KeyCode>(evdev + 8);
+    } else if (const std::uint32_t named = XkbLayout::NamedKeysym(vk); named != 0) {
+        code = impl_->Lend(named);
     }
-    // The servers of today number keys as evdev + 8.
-    XTestFakeKeyEvent(impl_->display, code + 8u, (flags & KEYEVENTF_KEYUP) != 0 ? False : True,
-                      CurrentTime);
+    if (code == 0) {
+        return;  // no such key here
+    }
+    const bool press = (flags & KEYEVENTF_KEYUP) == 0;
+    for (Impl::Loan& loan : impl_->loans) {
+        if (loan.code == code) {
+            loan.down = press;
+            impl_->giveBack.start();
+        }
+    }
+    XTestFakeKeyEvent(impl_->display, code, press ? True : False, CurrentTime);
     XFlush(impl_->display);
+}
+
+bool XTestKeyboard::CanTypeCharacter(std::uint8_t character) {
+    return CharacterKeysym(character) != NoSymbol && !impl_->spares.empty();
+}
+
+std::string XTestKeyboard::LayoutName() {
+    impl_->Refresh();
+    return impl_->RulesLayoutName();
 }
 
 void XTestKeyboard::GetKeyboardState(KeyboardState& state) {

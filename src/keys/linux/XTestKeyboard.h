@@ -29,6 +29,8 @@ class XTestKeyboard : public KeyboardPlatform {
     void SetKeyboardState(const KeyboardState& state) override;
     std::uint32_t GetTickCount() override;
     void ServiceEvents() override;
+    bool CanTypeCharacter(std::uint8_t character) override;
+    std::string LayoutName() override;
 
   private:
     struct Impl;

@@ -1,5 +1,6 @@
 #include "keys/linux/XkbLayout.h"
 
+#include <xkbcommon/xkbcommon-compose.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
@@ -17,6 +18,8 @@ constexpr xkb_keycode_t kXkbOffset = 8;  // XKB keycode = evdev code + 8
 constexpr std::uint16_t kEvdevLeftShift = 42;
 constexpr std::uint16_t kEvdevRightAlt = 100;
 constexpr std::uint16_t kEvdev102nd = 86;
+constexpr xkb_keysym_t kFirstDeadKeysym = XKB_KEY_dead_grave;
+constexpr xkb_keysym_t kLastDeadKeysym = 0xfe93;  // XKB_KEY_dead_longsolidusoverlay
 
 std::string Trim(const std::string& s) {
     const auto first = s.find_first_not_of(" \t\r");
@@ -66,6 +69,20 @@ constexpr Pass kPasses[] = {
 };
 
 }  // namespace
+
+std::string LayoutName(const XkbNames& names, std::uint32_t group) {
+    auto item = [group](const std::string& list) {
+        std::size_t begin = 0;
+        for (std::uint32_t i = 0; i < group && begin != std::string::npos; ++i) {
+            begin = list.find(',', begin);
+            begin = begin == std::string::npos ? begin : begin + 1;
+        }
+        return begin == std::string::npos ? std::string()
+                                          : list.substr(begin, list.find(',', begin) - begin);
+    };
+    const std::string variant = item(names.variant);
+    return item(names.layout) + (variant.empty() ? "" : "(" + variant + ")");
+}
 
 EnvLookup ProcessEnvironment() {
     return [](const char* name) -> std::optional<std::string> {
@@ -152,6 +169,7 @@ bool XkbLayout::Reload(const XkbNames& names, std::string* error) {
         return false;
     }
     Reload(keymap, 0);
+    names_ = names;
     xkb_keymap_unref(keymap);
     return true;
 }
@@ -160,6 +178,7 @@ void XkbLayout::Reload(xkb_keymap* keymap, std::uint32_t group) {
     xkb_keymap_ref(keymap);
     xkb_keymap_unref(keymap_);
     keymap_ = keymap;
+    names_.reset();
     group_ = group;
     Compute();
 }
@@ -189,14 +208,9 @@ void XkbLayout::Compute() {
     const xkb_keycode_t maxKey = xkb_keymap_max_keycode(keymap_);
 
     // Caps Lock where the options put it (caps:swapescape moves it to the Escape key).
-    capsLockKey_ = 0;
-    for (xkb_keycode_t key = std::max(minKey, kXkbOffset); key <= maxKey && !capsLockKey_; ++key) {
-        const xkb_keysym_t* syms = nullptr;
-        if (xkb_keymap_key_get_syms_by_level(keymap_, key, group, 0, &syms) == 1 &&
-            syms[0] == XKB_KEY_Caps_Lock) {
-            capsLockKey_ = static_cast<std::uint16_t>(key - kXkbOffset);
-        }
-    }
+    capsLockKey_ = KeyForKeysym(XKB_KEY_Caps_Lock);
+    deadKeys_.clear();
+    sequencesComputed_ = false;
 
     for (const Pass& pass : kPasses) {
         xkb_state* state = xkb_state_new(keymap_);
@@ -234,9 +248,115 @@ void XkbLayout::Compute() {
             if (found != wanted.end() && table_[found->second] == -1) {
                 table_[found->second] = static_cast<std::int16_t>(bits | vk);
             }
+            if (syms[0] >= kFirstDeadKeysym && syms[0] <= kLastDeadKeysym &&
+                std::none_of(deadKeys_.begin(), deadKeys_.end(),
+                             [&](const auto& dead) { return dead.first == syms[0]; })) {
+                deadKeys_.emplace_back(syms[0], static_cast<std::int16_t>(bits | vk));
+            }
         }
         xkb_state_unref(state);
     }
+}
+
+std::string XkbLayout::Name() const {
+    if (names_) {
+        return LayoutName(*names_, group_);
+    }
+    const char* description = xkb_keymap_layout_get_name(keymap_, group_);
+    return description != nullptr ? description : "";
+}
+
+std::uint32_t XkbLayout::NamedKeysym(std::uint8_t vk) {
+    constexpr std::uint8_t kF13 = VK_F1 + 12;
+    constexpr std::uint8_t kF24 = VK_F1 + 23;
+    if (vk >= kF13 && vk <= kF24) {
+        return XKB_KEY_F13 + (vk - kF13);
+    }
+    return vk == VK_CLEAR ? XKB_KEY_Clear : 0;
+}
+
+std::uint16_t XkbLayout::KeyForVk(std::uint8_t vk) const {
+    if (vk == VK_CAPITAL) {
+        return capsLockKey_;
+    }
+    const std::uint32_t named = NamedKeysym(vk);
+    return named != 0 ? KeyForKeysym(named) : EvdevCodeForVk(vk);
+}
+
+std::uint16_t XkbLayout::KeyForKeysym(std::uint32_t keysym) const {
+    const std::uint32_t group = group_ < xkb_keymap_num_layouts(keymap_) ? group_ : 0;
+    const xkb_keycode_t maxKey = xkb_keymap_max_keycode(keymap_);
+    for (xkb_keycode_t key = std::max(xkb_keymap_min_keycode(keymap_), kXkbOffset); key <= maxKey;
+         ++key) {
+        const xkb_keysym_t* syms = nullptr;
+        if (xkb_keymap_key_get_syms_by_level(keymap_, key, group, 0, &syms) == 1 &&
+            syms[0] == keysym) {
+            return static_cast<std::uint16_t>(key - kXkbOffset);
+        }
+    }
+    return 0;
+}
+
+std::vector<std::int16_t> XkbLayout::DeadKeySequence(std::uint8_t character) {
+    if (!sequencesComputed_) {
+        ComputeDeadKeySequences();
+    }
+    return sequences_[character];
+}
+
+// Feeds each dead key and then each character the layout types to the compose rules the
+// user's applications apply, and keeps the first pair that gives a character with no key.
+void XkbLayout::ComputeDeadKeySequences() {
+    sequencesComputed_ = true;
+    for (auto& sequence : sequences_) {
+        sequence.clear();
+    }
+    if (deadKeys_.empty()) {
+        return;
+    }
+    std::string locale = "C";
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            locale = value;
+            break;
+        }
+    }
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES);
+    xkb_compose_table* table = nullptr;
+    for (const std::string& name : {locale, std::string("en_US.UTF-8")}) {
+        if (table == nullptr && context != nullptr) {
+            table = xkb_compose_table_new_from_locale(context, name.c_str(),
+                                                      XKB_COMPOSE_COMPILE_NO_FLAGS);
+        }
+    }
+    xkb_compose_state* state =
+        table ? xkb_compose_state_new(table, XKB_COMPOSE_STATE_NO_FLAGS) : nullptr;
+    for (const auto& [deadKeysym, deadKey] : deadKeys_) {
+        for (int base = 0; state != nullptr && base < 256; ++base) {
+            const xkb_keysym_t baseKeysym =
+                xkb_utf32_to_keysym(Windows1252ToUnicode(static_cast<std::uint8_t>(base)));
+            if (table_[static_cast<std::size_t>(base)] == -1 || baseKeysym == XKB_KEY_NoSymbol) {
+                continue;
+            }
+            xkb_compose_state_reset(state);
+            xkb_compose_state_feed(state, deadKeysym);
+            xkb_compose_state_feed(state, baseKeysym);
+            if (xkb_compose_state_get_status(state) != XKB_COMPOSE_COMPOSED) {
+                continue;
+            }
+            const int character =
+                UnicodeToWindows1252(xkb_keysym_to_utf32(xkb_compose_state_get_one_sym(state)));
+            if (character >= 0 && table_[static_cast<std::size_t>(character)] == -1 &&
+                sequences_[static_cast<std::size_t>(character)].empty()) {
+                sequences_[static_cast<std::size_t>(character)] = {
+                    deadKey, table_[static_cast<std::size_t>(base)]};
+            }
+        }
+    }
+    xkb_compose_state_unref(state);
+    xkb_compose_table_unref(table);
+    xkb_context_unref(context);
 }
 
 }  // namespace reradav

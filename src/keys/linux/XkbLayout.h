@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct xkb_context;
@@ -21,6 +22,10 @@ struct XkbNames {
     std::string variant;
     std::string options;
 };
+
+// How the user names a layout of the names: "de", "us(dvorak)"; the group picks one of a list
+// such as "de,us".
+std::string LayoutName(const XkbNames& names, std::uint32_t group);
 
 // Reads one environment variable; nullopt when unset.
 using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
@@ -60,21 +65,40 @@ class XkbLayout {
     // Recomputes only when the group differs.
     void SetGroup(std::uint32_t group);
 
-    // The evdev code of the key that locks Caps Lock on this keymap; 0 when none does.
-    std::uint16_t CapsLockKey() const { return capsLockKey_; }
+    // The keysym a named key must arrive as, where its usual key may type another: F13 is
+    // XF86Tools under the default keymap, Clear is keypad 5. 0 for other keys.
+    static std::uint32_t NamedKeysym(std::uint8_t vk);
+    // The evdev code to press for a virtual key: for Caps Lock and the named keys, a key whose
+    // first level types their keysym (an option may move Caps Lock), 0 when none does; for the
+    // others their usual key.
+    std::uint16_t KeyForVk(std::uint8_t vk) const;
+    // The evdev code of a key whose first level types the keysym; 0 when none does.
+    std::uint16_t KeyForKeysym(std::uint32_t keysym) const;
+    // For a character no key types: a dead key and the key it combines with, by the compose
+    // rules of the user's locale; empty when the layout has no such pair.
+    std::vector<std::int16_t> DeadKeySequence(std::uint8_t character);
 
+    // The layout's name when compiled from names, else the keymap's own description.
+    std::string Name() const;
     xkb_keymap* Keymap() const { return keymap_; }
     std::uint32_t Group() const { return group_; }
 
   private:
     XkbLayout() = default;
     void Compute();
+    void ComputeDeadKeySequences();
 
     xkb_context* context_ = nullptr;
     xkb_keymap* keymap_ = nullptr;
+    std::optional<XkbNames> names_;
     std::uint32_t group_ = 0;
     std::array<std::int16_t, 256> table_{};
-    std::uint16_t capsLockKey_ = 0;
+    std::uint16_t capsLockKey_ = 0;  // found with the table: typing asks for it often
+    // Key values of the dead keys, found with the table; the pairs are looked up when first
+    // asked for, as only uinput needs them.
+    std::vector<std::pair<std::uint32_t, std::int16_t>> deadKeys_;
+    bool sequencesComputed_ = false;
+    std::array<std::vector<std::int16_t>, 256> sequences_{};
 };
 
 }  // namespace reradav

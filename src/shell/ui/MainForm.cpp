@@ -104,7 +104,7 @@ std::string MainForm::Form_Load(const std::filesystem::path& settingsFile,
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ui_->Text1->setText(DisplayText("(\r)"));
     SetCaption("Reradav (Inactive)");
-    frmAbout splash(SettingsFileText(), frmAbout::Mode::Splash);
+    frmAbout splash(SettingsFileText(), KeyboardText(), frmAbout::Mode::Splash);
     splash.show();
     QApplication::processEvents();
 
@@ -176,6 +176,11 @@ QString MainForm::SettingsFileText() const {
     return QString::fromLocal8Bit(settingsFile_.c_str());
 }
 
+QString MainForm::KeyboardText() const {
+    return QString::fromStdString(
+        engine_->KeyboardDescription().empty() ? "none" : engine_->KeyboardDescription());
+}
+
 void MainForm::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {
@@ -207,13 +212,13 @@ void MainForm::HelpAbout_Click() {
         about_->close();
         delete about_.data();
     }
-    frmAbout box(SettingsFileText());
+    frmAbout box(SettingsFileText(), KeyboardText());
     box.exec();
 }
 
 void MainForm::ShowAboutModeless() {
     if (!about_) {
-        about_ = new frmAbout(SettingsFileText());
+        about_ = new frmAbout(SettingsFileText(), KeyboardText());
         about_->setAttribute(Qt::WA_DeleteOnClose);
     }
     about_->show();

@@ -108,6 +108,7 @@ class MainForm : public QMainWindow,
     void BeepOnInput_Click();
     void AddTrayIcon();
     QString SettingsFileText() const;
+    QString KeyboardText() const;
 
     std::unique_ptr<Ui::MainForm> ui_;
     MessageBoxes& messages_;

@@ -17,7 +17,7 @@ QString Wrappable(QString path) {
 
 }  // namespace
 
-frmAbout::frmAbout(const QString& settingsFile, Mode mode, QWidget* parent)
+frmAbout::frmAbout(const QString& settingsFile, const QString& keyboard, Mode mode, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::frmAbout>()) {
     ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -29,7 +29,7 @@ frmAbout::frmAbout(const QString& settingsFile, Mode mode, QWidget* parent)
     QPalette black = ui_->lblDisclaimer->palette();
     black.setColor(QPalette::WindowText, Qt::black);
     ui_->lblDisclaimer->setPalette(black);
-    ui_->lblDisclaimer->setText(Wrappable(DisclaimerText(settingsFile)));
+    ui_->lblDisclaimer->setText(Wrappable(DisclaimerText(settingsFile, keyboard)));
 
     connect(ui_->cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -44,11 +44,11 @@ frmAbout::frmAbout(const QString& settingsFile, Mode mode, QWidget* parent)
 
 frmAbout::~frmAbout() = default;
 
-QString frmAbout::DisclaimerText(const QString& settingsFile) {
+QString frmAbout::DisclaimerText(const QString& settingsFile, const QString& keyboard) {
     return QStringLiteral(
                "Warning: Reradav types what the scanner reads into whichever window has the "
                "keyboard focus, as if it were typed on the keyboard.\n\nSettings file:\n") +
-           settingsFile;
+           settingsFile + QStringLiteral("\n\nKeyboard: ") + keyboard;
 }
 
 }  // namespace reradav

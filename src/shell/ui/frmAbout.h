@@ -23,11 +23,11 @@ class frmAbout : public QDialog {
     static constexpr int kHeight = 350;
     static constexpr int kSplashHeight = 330;
 
-    explicit frmAbout(const QString& settingsFile, Mode mode = Mode::About,
+    explicit frmAbout(const QString& settingsFile, const QString& keyboard, Mode mode = Mode::About,
                       QWidget* parent = nullptr);
     ~frmAbout() override;
 
-    static QString DisclaimerText(const QString& settingsFile);
+    static QString DisclaimerText(const QString& settingsFile, const QString& keyboard);
 
   private:
     std::unique_ptr<Ui::frmAbout> ui_;

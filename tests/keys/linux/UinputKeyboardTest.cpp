@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 #include <cstring>
 
+#include "keys/KeyboardEmitter.h"
 #include "keys/VirtualKeys.h"
+#include "readproc/ReadHandler.h"
 
 namespace reradav {
 namespace {
@@ -24,7 +26,7 @@ TEST(UinputKeyboard, WritesKeyEventsAndReadsTheLockLights) {
     keyboard.keybd_event(255, 0, 0);  // no such key: nothing written
     keyboard.keybd_event('Q', 0, KeyboardPlatform::KEYEVENTF_KEYUP);
     const input_event keys[] = {{{}, EV_KEY, KEY_RIGHTALT, 1}, {}, {{}, EV_KEY, KEY_Q, 0}, {}};
-    input_event written[5];
+    input_event written[8];
     ASSERT_EQ(read(fds[1], written, sizeof written), static_cast<ssize_t>(sizeof keys));
     EXPECT_EQ(std::memcmp(written, keys, sizeof keys), 0);
     const input_event lights[] = {{{}, EV_LED, LED_CAPSL, 1},
@@ -55,6 +57,16 @@ TEST(UinputKeyboard, WritesKeyEventsAndReadsTheLockLights) {
     ASSERT_EQ(read(fds[1], written, sizeof written), static_cast<ssize_t>(sizeof *written * 4));
     EXPECT_EQ(std::vector<int>({written[0].code, written[2].code}),
               std::vector({KEY_CAPSLOCK, KEY_ESC}));
+    // A dead key and its base; a character the compositor's layout lacks types nothing.
+    UinputKeyboard german(fds[0], XkbLayout::FromNames({"evdev", "pc105", "de", "", ""}, nullptr),
+                          nullptr);
+    KeyboardEmitter emitter(german);
+    ASSERT_EQ(emitter.SimKeys("\xE9\xF1"), ParseOk);
+    ASSERT_EQ(read(fds[1], written, sizeof written), static_cast<ssize_t>(sizeof *written * 8));
+    EXPECT_EQ(std::vector<int>({written[0].code, written[4].code, written[6].value}),
+              std::vector({KEY_EQUAL, KEY_E, 0}));
+    EXPECT_EQ(UntypableText(emitter.TakeUntypable(), emitter.LayoutName()),
+              "cannot type '\xF1' on layout de");
     close(fds[0]);
     close(fds[1]);
     std::string error;

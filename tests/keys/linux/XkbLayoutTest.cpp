@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "keys/VirtualKeys.h"
 #include "support/FakeEnvironment.h"
 #include "support/TempFolder.h"
 
@@ -45,7 +46,24 @@ TEST(XkbLayout, SystemNamesComeFromTheEnvironmentThenTheFilesThenUs) {
     }
 }
 
-// The keyboard writes to a socket as to /dev/uinput; the test reads the events and writes the
+// A character with no key: the layout's dead key, then the key it combines with by the compose
+// rules; nothing where the layout has no such pair. Named keys are found where the keymap has
+// them. Names as users write them.
+TEST(XkbLayout, DeadKeysNamedKeysAndNames) {
+    const std::tuple<const char*, unsigned char, std::vector<std::int16_t>> rows[] = {
+        {"de", 0xE9, {0xBB, 'E'}}, {"de", '^', {0xC0, ' '}},  {"de", 0xC8, {0x1BB, 0x145}},
+        {"fr", 0xEA, {0xDB, 'E'}}, {"pt", 0xE3, {0xDC, 'A'}}, {"us", 0xE9, {}},
+        {"de", 0xE4, {}} /* has a key */};
+    for (const auto& [layout, c, sequence] : rows) {
+        EXPECT_EQ(Layout(layout)->DeadKeySequence(c), sequence) << layout << " " << int{c};
+    }
+    auto us = Layout("us", "dvorak");
+    EXPECT_EQ(std::vector<int>({us->KeyForVk(VK_F1 + 12), us->KeyForVk(VK_CLEAR),
+                                us->KeyForVk(VK_CAPITAL), us->KeyForVk('Q')}),
+              std::vector<int>({0, 0, 58, 16}));
+    EXPECT_EQ(us->Name() + " " + LayoutName({"", "", "de,us", ",dvorak", ""}, 1),
+              "us(dvorak) us(dvorak)");
+}
 
 }  // namespace
 }  // namespace reradav
