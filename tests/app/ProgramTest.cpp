@@ -121,6 +121,29 @@ TEST_P(FrontEnd, AQuitStopsALongReadSoon) {
 INSTANTIATE_TEST_SUITE_P(Program, FrontEnd, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Headless" : "Windowed"; });
 
+// A click on Settings! while a read is typed opens the dialog only once the read is typed: no
+// key is held down into it, and nothing of the read lands in it.
+TEST_F(ProgramRun, ADialogClickedOpenDuringTypingWaitsForTheRead) {
+    WriteSettings("Device16=" + pty_.SlavePath() + "\r\nComPort=16\r\nScannerBeepString=7\r\n");
+    Start({"--"});
+    ASSERT_TRUE(WaitUntil([&] { return Window("Reradav \\(Active On COM16\\)"); }, 20s)) << Log();
+    pty_.Scan(std::string(2000, 'j'));
+    ASSERT_TRUE(WaitUntil([&] { return desk_.Received().size() >= 20; }, 10s));
+    Xdo({"search", "--name", "^Reradav \\(Active", "mousemove", "--window", "%1", "68", "8",
+         "click", "1"});
+    ASSERT_TRUE(WaitUntil([&] { return Window("Reradav Serial Port Settings", true); }, 20s));
+    const std::string snapshot = desk_.X().KeyboardSnapshot();
+    EXPECT_EQ(desk_.Received(), std::string(2000, 'j'));
+    EXPECT_EQ(snapshot.substr(snapshot.find("down:")), "down:");
+    std::this_thread::sleep_for(600ms);  // autorepeat would type into the dialog meanwhile
+    EXPECT_EQ(desk_.Received(), std::string(2000, 'j'));
+    Xdo({"search", "--name", "^Reradav Serial Port Settings$", "windowfocus", "--sync", "key",
+         "Return"});
+    EXPECT_TRUE(WaitUntil([&] { return !Window("Reradav Serial Port Settings", true); }, 10s));
+    EXPECT_EQ(End(started_.back()), 0);
+    EXPECT_NE(Saved().find("\nScannerBeepString=7\r\n"), std::string::npos) << Saved();
+}
+
 class Tray : public ProgramRun {
   protected:
     Tray() { withTarget_ = false; }  // the target would take the focus from the menu
