@@ -36,7 +36,12 @@ Engine::Engine(AppSettings& settings, const ComDevices& devices, SettingsControl
     serial_.SetOnComm([this] { framing_.OnComm(); });
     serial_.SetOnHangUp([this] { port_.PortLost(); });
     timer_.setInterval(ReceiveFraming::TickInterval);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { framing_.Timer1_Timer(); });
+    // A timer does not fire again while its own handler runs, and a read is typed inside the
+    // tick that completes it: posted, the tick leaves the timer free to frame meanwhile.
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+        QMetaObject::invokeMethod(
+            &timer_, [this] { framing_.Timer1_Timer(); }, Qt::QueuedConnection);
+    });
     timer_.start();
 }
 

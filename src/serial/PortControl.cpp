@@ -64,6 +64,7 @@ void PortControl::ApplyFlowControl() {
 void PortControl::PortLost() {
     ShowError();
     timer_.SetEnabled(false);
+    framing_.LineEnded();
 }
 
 void PortControl::ShowError() {

@@ -36,7 +36,8 @@ class PortControl {
     // closed and opened again with them; a failure is shown like a failed opening and leaves
     // the port closed. A closed port takes them at its next opening.
     void ReapplySettings();
-    // The serial component lost its open port (hang-up): shown like a failed opening.
+    // The serial component lost its open port (hang-up): shown like a failed opening, and
+    // what arrived before it is handled as a read now.
     void PortLost();
 
   private:

@@ -1,5 +1,7 @@
 #include "serial/ReceiveFraming.h"
 
+#include <utility>
+
 #include "common/ScopedFlag.h"
 
 namespace reradav {
@@ -28,29 +30,69 @@ void ReceiveFraming::OnComm() {
 
 void ReceiveFraming::Timer1_Timer() {
     wasMinimised_ = window_.IsMinimised();
-    if (busy_ || !serial_.PortOpen()) {
+    if (!serial_.PortOpen()) {
         return;
     }
     idleTicks_ = (idleTicks_ + 1) & 255;
     if (!inputBuffer_.empty()) {
-        // Take everything at once: swapping keeps the cost per character constant.
-        taking_.clear();
-        taking_.swap(inputBuffer_);
-        for (char c : taking_) {
-            if (preferences_.NumFilter() == 0 || Numeric(c)) {
-                pendingRead_ += c;
-            }
-        }
-        charsPending_ = true;
+        TakeInput();
         idleTicks_ = 0;
     }
     if (charsPending_ && idleTicks_ == ReadTimeoutTicks) {
-        {
-            ScopedFlag busy(busy_);
-            processRead_(pendingRead_);
+        CompleteRead();
+    }
+}
+
+void ReceiveFraming::LineEnded() {
+    if (!inputBuffer_.empty()) {
+        TakeInput();
+    }
+    if (charsPending_) {
+        CompleteRead();
+    }
+}
+
+// Takes everything at once: swapping keeps the cost per character constant.
+void ReceiveFraming::TakeInput() {
+    taking_.clear();
+    taking_.swap(inputBuffer_);
+    for (char c : taking_) {
+        if (preferences_.NumFilter() == 0 || Numeric(c)) {
+            pendingRead_ += c;
+        }
+    }
+    charsPending_ = true;
+}
+
+// Handles the read, then those completed while it was typed; a read completed while another
+// is typed (this runs inside the typing's event loop) waits its turn.
+void ReceiveFraming::CompleteRead() {
+    charsPending_ = false;
+    if (busy_) {
+        if (waiting_.size() < kMaxWaitingReads &&
+            waitingBytes_ + pendingRead_.size() <= kMaxWaitingBytes) {
+            waitingBytes_ += pendingRead_.size();
+            waiting_.push_back(std::move(pendingRead_));
+        } else {
+            ++dropped_;
         }
         pendingRead_.clear();
-        charsPending_ = false;
+        return;
+    }
+    ScopedFlag busy(busy_);
+    // Out of the way first: ticks during the typing build the next read there.
+    std::string read = std::move(pendingRead_);
+    pendingRead_.clear();
+    processRead_(read);
+    while (!waiting_.empty()) {
+        read = std::move(waiting_.front());
+        waiting_.pop_front();
+        waitingBytes_ -= read.size();
+        processRead_(read);
+    }
+    if (dropped_ > 0) {
+        window_.SetKeyboardStatus(std::to_string(std::exchange(dropped_, 0)) +
+                                  " reads were dropped: they came faster than they could be typed");
     }
 }
 

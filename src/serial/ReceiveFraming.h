@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -13,15 +14,20 @@ namespace reradav {
 
 // Turns the serial byte stream into reads: the receive handler collects every byte, the
 // 50 ms tick moves them into the read being built and completes it after three idle ticks.
+// Framing goes on while a read is typed: the reads completed meanwhile wait, in order, and
+// each is then handled as a read of its own.
 class ReceiveFraming {
   public:
     static constexpr int TickInterval = 50;  // ms
     static constexpr int ReadTimeoutTicks = 3;
+    // What may wait while a read is typed; a runaway device's surplus is dropped and reported.
+    static constexpr std::size_t kMaxWaitingReads = 64;
+    static constexpr std::size_t kMaxWaitingBytes = 16u << 20;
 
     using ReadSink = std::function<void(std::string& pendingRead)>;
 
     ReceiveFraming(SerialComponent& serial, const AppSettings& settings,
-                   const SettingsControls& preferences, const MainWindowView& window,
+                   const SettingsControls& preferences, MainWindowView& window,
                    ReadSink processRead)
         : serial_(serial),
           settings_(settings),
@@ -31,12 +37,19 @@ class ReceiveFraming {
 
     // The serial component's OnComm event.
     void OnComm();
-    // The Timer1 tick. While a read is being handled (and typed) a tick returns at once and
-    // the bytes wait in `InputBuffer`, so the read being typed stays intact.
+    // The Timer1 tick.
     void Timer1_Timer();
+    // The line hung up: what arrived before it is a read now, as if silence had ended it,
+    // handled while the user is still where they scanned.
+    void LineEnded();
 
-    // Opening the port starts the idle count afresh.
-    void ResetIdleTicks() { idleTicks_ = 0; }
+    // Opening the port starts the idle count afresh, with nothing of an earlier opening.
+    void ResetIdleTicks() {
+        idleTicks_ = 0;
+        inputBuffer_.clear();
+        pendingRead_.clear();
+        charsPending_ = false;
+    }
 
     bool WasMinimised() const { return wasMinimised_; }
     void ClearWasMinimised() { wasMinimised_ = false; }
@@ -49,13 +62,18 @@ class ReceiveFraming {
 
   private:
     static bool Numeric(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; }
+    void TakeInput();
+    void CompleteRead();
 
     SerialComponent& serial_;
     const AppSettings& settings_;
     const SettingsControls& preferences_;
-    const MainWindowView& window_;
+    MainWindowView& window_;
     ReadSink processRead_;
 
+    std::deque<std::string> waiting_;  // reads completed while one is typed
+    std::size_t waitingBytes_ = 0;
+    std::size_t dropped_ = 0;
     std::string inputBuffer_;
     std::string taking_;  // the buffer being taken by a tick; kept to reuse its memory
     std::string pendingRead_;

@@ -1,5 +1,8 @@
 // End to end: bytes on a pseudo-terminal come out as key presses in a real X window.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QTimer>
 
 #include "common/ui/Windows1252.h"
 #include "support/X11Wedge.h"
@@ -98,6 +101,42 @@ TEST(EngineTyping, CapsLockIsSwitchedByItsFunction) {
             EXPECT_EQ(wedge.Received(), expected) << option;
         }
     }
+}
+
+// Scans that arrive while a long read is typed stay reads of their own, each with its beep
+// reply; a read the scanner's hang-up cuts short is typed at once.
+TEST(EngineReads, ScansDuringTypingStaySeparateAndAHangUpEndsTheRead) {
+    test::X11Wedge wedge;
+    std::string error;
+    if (!wedge.Start(&error)) {
+        GTEST_SKIP() << "no X server for the end-to-end test: " << error;
+    }
+    wedge.preferences.Box(test::CheckBox::RemoveCRs) = 1;
+    wedge.preferences.Box(test::CheckBox::NumFilter) = 1;
+    wedge.preferences.postamble = "{ENTER}";
+    wedge.settings.ScannerBeepString = "7";
+    const std::string digits(1000, '5');  // typed for about two seconds
+    wedge.Scan(digits + "\r\n");
+    // Typing runs in the event loop: the scans come from timers that fire meanwhile.
+    int delay = 400;
+    for (const char* scan : {"111\r\n", "222\r\n", "333\r\n"}) {
+        QTimer::singleShot(delay += 400, [&wedge, scan] { wedge.Scan(scan); });
+    }
+    const std::string expected = digits + "<Return>111<Return>222<Return>333<Return>";
+    test::WaitUntil([&] { return wedge.RunFor(10), wedge.Received().size() >= expected.size(); },
+                    std::chrono::seconds(20));
+    wedge.RunFor(200);
+    EXPECT_EQ(wedge.Received(), expected);
+    char replies[16] = {};
+    EXPECT_EQ(read(wedge.Scanner().Master(), replies, sizeof replies), 4);
+    EXPECT_EQ(std::string(replies), "\a\a\a\a");
+    wedge.ClearReceived();
+    wedge.Scan("9780201379624\r\n");
+    wedge.RunFor(30);
+    wedge.Scanner().HangUp();
+    test::WaitUntil([&] { return wedge.RunFor(10), wedge.Received().size() >= 21; },
+                    std::chrono::seconds(5));
+    EXPECT_EQ(wedge.Received(), "9780201379624<Return>");
 }
 
 }  // namespace reradav

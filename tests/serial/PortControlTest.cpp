@@ -60,17 +60,36 @@ TEST_F(PortControlTest, FramingJoinsFiltersAndPollsButNotOnAClosedPort) {
     EXPECT_EQ(reads, (Strings{"AB", bytes, "a1-2.5", ""}));
 }
 
-// Caught a real fault: a tick while a read is handled (and typed) returns at once; the new
-// bytes wait and the read being handled stays intact.
-TEST_F(PortControlTest, ATickDuringAReadReturnsAtOnce) {
+// Framing goes on while a read is typed: scans that arrive meanwhile stay reads of their own,
+// handled in order after it, up to a bound beyond which they are dropped and said so. A hang-up
+// ends the read at once; nothing of it waits for a later opening.
+TEST_F(PortControlTest, ScansDuringTypingStaySeparateAndAHangUpEndsTheRead) {
     duringRead = [this] {
         duringRead = nullptr;
         Receive("b", 4);
-        EXPECT_EQ(framing.InputBuffer(), "b");
+        Receive("c", 4);
+        Receive("d", 1);  // still being framed when the typing ends
     };
     Receive("a", 4);
+    Receive("", 3);
+    EXPECT_EQ(reads, (Strings{"a", "b", "c", "d"}));
+    duringRead = [this] {
+        duringRead = nullptr;
+        for (int i = 0; i < 70; ++i)
+            Receive("x", 4);
+    };
+    Receive("y", 4);
+    EXPECT_EQ(reads.size(), 4u + 1u + ReceiveFraming::kMaxWaitingReads);
+    EXPECT_EQ(keyboardStatus, "6 reads were dropped: they came faster than they could be typed");
+    reads.clear();
+    Receive("978", 1);
+    serial.open = false;  // the component closed the port it lost
+    port.PortLost();
+    serial.Receive("old");
+    framing.OnComm();
+    port.TogglePort();
     Receive("", 4);
-    EXPECT_EQ(reads, (Strings{"a", "b"}));
+    EXPECT_EQ(reads, (Strings{"978"}));
 }
 
 TEST_F(PortControlTest, PortsOpenSwitchCloseAndFailInOrder) {

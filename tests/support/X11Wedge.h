@@ -12,6 +12,7 @@ class X11Wedge {
   public:
     bool Start(std::string* error);
     void Scan(std::string_view bytes) { pty_.Scan(bytes); }
+    ScannerPty& Scanner() { return pty_; }
     // Runs the event loop for a while.
     void RunFor(int milliseconds);
     std::string Received() const { return desk_.Received(); }
