@@ -13,6 +13,8 @@ void ServiceQtEvents() {
 
 namespace {
 
+constexpr int kReopenIntervalMs = 1000;
+
 std::unique_ptr<KeyboardPlatform> OpenSessionKeyboard(std::string& problem,
                                                       std::string& description) {
     OpenedKeyboard opened = OpenKeyboard(ServiceQtEvents);
@@ -43,6 +45,10 @@ Engine::Engine(AppSettings& settings, const ComDevices& devices, SettingsControl
             &timer_, [this] { framing_.Timer1_Timer(); }, Qt::QueuedConnection);
     });
     timer_.start();
+    // Polling once a second costs nothing measurable and needs no device events.
+    reopen_.setInterval(kReopenIntervalMs);
+    QObject::connect(&reopen_, &QTimer::timeout, [this] { port_.RetryOpen(); });
+    port_.SetOnWatch([this](bool watching) { watching ? reopen_.start() : reopen_.stop(); });
 }
 
 Engine::~Engine() {

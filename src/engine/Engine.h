@@ -65,6 +65,7 @@ class Engine : private FramingTimer {
     ReceiveFraming framing_;
     PortControl port_;
     QTimer timer_;
+    QTimer reopen_;  // while the port waits for its device
 };
 
 }  // namespace reradav

@@ -1,12 +1,28 @@
 #include "serial/PortControl.h"
 
+#include <cerrno>
+
 #include "serial/LineSettings.h"
 
 namespace reradav {
+namespace {
+
+// Failures that end when the device comes back or is let go of; a refused setting does not.
+bool DeviceMayComeBack(int error) {
+    for (int e : {ENOENT, ENODEV, ENXIO, EBUSY, EACCES, EPERM, EIO}) {
+        if (error == e) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
 
 void PortControl::SelectPort(std::int16_t n) {
     settings_.ComPortText = std::to_string(n);
     settings_.ComPort = n;
+    Watch(false);
     if (serial_.PortOpen()) {
         TogglePort();
     }
@@ -20,6 +36,7 @@ void PortControl::TogglePort() {
     if (serial_.PortOpen()) {
         serial_.SetPortOpen(false);
         window_.SetCaption(kInactiveCaption);
+        Watch(false);
         return;
     }
     serial_.SetCommPort(settings_.ComPort);
@@ -38,10 +55,14 @@ void PortControl::TogglePort() {
     } else {
         timer_.SetEnabled(false);
     }
+    Watch(!serial_.PortOpen() && DeviceMayComeBack(serial_.LastError().number));
 }
 
 void PortControl::ReapplySettings() {
     if (!serial_.PortOpen()) {
+        if (settings_.ComPort != 0) {
+            TogglePort();
+        }
         return;
     }
     serial_.SetPortOpen(false);
@@ -65,6 +86,24 @@ void PortControl::PortLost() {
     ShowError();
     timer_.SetEnabled(false);
     framing_.LineEnded();
+    Watch(!serial_.PortOpen() && DeviceMayComeBack(serial_.LastError().number));
+}
+
+void PortControl::RetryOpen() {
+    if (serial_.PortOpen() || settings_.ComPort == 0) {
+        Watch(false);
+        return;
+    }
+    TogglePort();
+}
+
+void PortControl::Watch(bool watching) {
+    if (watching != watching_) {
+        watching_ = watching;
+        if (onWatch_) {
+            onWatch_(watching);
+        }
+    }
 }
 
 void PortControl::ShowError() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "common/AppSettings.h"
@@ -32,23 +33,32 @@ class PortControl {
     void SelectPort(std::int16_t n);
     // Closes the port when open, otherwise opens it with the current settings.
     void TogglePort();
-    // New line settings and flow control for an open port (the port settings dialog's OK):
-    // closed and opened again with them; a failure is shown like a failed opening and leaves
-    // the port closed. A closed port takes them at its next opening.
+    // New line settings and flow control (the port settings dialog's OK): an open port is
+    // closed and opened again with them, a closed one is opened; a failure is shown like a
+    // failed opening and leaves the port closed.
     void ReapplySettings();
     // The serial component lost its open port (hang-up): shown like a failed opening, and
     // what arrived before it is handled as a read now.
     void PortLost();
 
+    // A port lost, or not opened because its device is missing, busy or not permitted, is
+    // watched for: the handler is told to call RetryOpen about once a second until it opens.
+    void SetOnWatch(std::function<void(bool watching)> handler) { onWatch_ = std::move(handler); }
+    // Opens the chosen port again with the same settings, if it is still closed.
+    void RetryOpen();
+
   private:
     void ApplyFlowControl();
     void ShowError();
+    void Watch(bool watching);
 
     AppSettings& settings_;
     SerialComponent& serial_;
     ReceiveFraming& framing_;
     FramingTimer& timer_;
     MainWindowView& window_;
+    std::function<void(bool)> onWatch_;
+    bool watching_ = false;
 };
 
 }  // namespace reradav

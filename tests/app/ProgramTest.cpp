@@ -144,6 +144,65 @@ TEST_F(ProgramRun, ADialogClickedOpenDuringTypingWaitsForTheRead) {
     EXPECT_NE(Saved().find("\nScannerBeepString=7\r\n"), std::string::npos) << Saved();
 }
 
+// An adapter unplugged and plugged in again, 20 times, while scans come every 250 ms: the port
+// comes back by itself within 2 s each time, every scan sent while it was there is typed
+// exactly once, and no descriptor is left behind.
+TEST_F(ProgramRun, TheUnpluggedPortComesBackByItself) {
+    const std::filesystem::path link = folder_ / "scanner";
+    auto plugIn = [&](const ScannerPty& pty) {
+        std::filesystem::create_symlink(pty.SlavePath(), folder_ / "next");
+        std::filesystem::rename(folder_ / "next", link);
+    };
+    plugIn(pty_);
+    WriteSettings("Device16=" + link.string() + "\r\nComPort=16\r\nRemoveReturns=1\r\n" +
+                  "Postamble={TAB}\r\n");
+    const pid_t program = Start({"--headless"});
+    auto opened = [&](std::size_t times) {
+        std::size_t count = 0;
+        for (std::size_t at = 0;
+             (at = Log().find("port: Active On COM16\n", at)) != std::string::npos; ++at)
+            ++count;
+        return count >= times;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return opened(1); }, 20s)) << Log();
+    const auto descriptors = [&] {
+        const auto fds = std::filesystem::path("/proc") / std::to_string(program) / "fd";
+        return std::distance(std::filesystem::directory_iterator(fds), {});
+    };
+    const auto before = descriptors();
+    std::string expected;
+    std::unique_ptr<ScannerPty> device;
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        ScannerPty& pty = cycle == 0 ? pty_ : *device;
+        if (cycle > 0) {
+            std::string error;
+            ASSERT_TRUE(pty.Open(&error)) << error;
+            plugIn(pty);
+            EXPECT_TRUE(WaitUntil([&] { return opened(static_cast<std::size_t>(cycle) + 1); }, 2s))
+                << "cycle " << cycle << "\n"
+                << Log();
+        }
+        pty.CloseSlave();
+        for (int scan = 0; scan < 2; ++scan) {
+            const std::string code = "C" + std::to_string(cycle) + "S" + std::to_string(scan);
+            pty.Scan(code + "\r");
+            expected += code + "<Tab>";
+            std::this_thread::sleep_for(250ms);
+        }
+        EXPECT_TRUE(WaitUntil([&] { return desk_.Received().size() >= expected.size(); }, 5s));
+        pty.HangUp();
+        EXPECT_TRUE(WaitUntil([&] { return Log().ends_with("Device disconnected\n"); }, 5s));
+        device = std::make_unique<ScannerPty>();
+    }
+    EXPECT_EQ(desk_.Received(), expected);
+    std::string error;
+    ASSERT_TRUE(device->Open(&error)) << error;
+    plugIn(*device);  // open again, as when counted first
+    EXPECT_TRUE(WaitUntil([&] { return opened(21); }, 2s));
+    EXPECT_EQ(descriptors(), before);
+    EXPECT_EQ(End(program), 0);
+}
+
 class Tray : public ProgramRun {
   protected:
     Tray() { withTarget_ = false; }  // the target would take the focus from the menu

@@ -116,27 +116,31 @@ TEST_F(PortControlTest, PortsOpenSwitchCloseAndFailInOrder) {
               "(Inactive)]");
     EXPECT_EQ(std::to_string(displayCount) + settings.ComPortText, "40");
 
-    // Refused settings and a failed reopen show the reason and stop the timer.
+    // Refused settings and a failed reopen show the reason and stop the timer; a device that
+    // may come back (EIO here) is watched for until the port opens, a refused setting is not.
     serial.log.clear();
+    port.SetOnWatch([this](bool on) { serial.Log(on ? "Watch" : "Unwatch"); });
     serial.error = {5, "busy"};
     settings.Handshake = 2;
     serial.refuseSettings = true;
     port.SelectPort(1);
-    port.ReapplySettings();  // closed: the settings wait for the next opening
+    port.ReapplySettings();  // closed: opened with them
     serial.open = true;
     port.ReapplySettings();
     serial.refuseSettings = false;
     serial.open = serial.failOpen = true;
     port.ReapplySettings();
-    serial.failOpen = false;
-    serial.open = true;
-    port.ReapplySettings();
+    serial.failOpen = serial.open = false;
+    port.RetryOpen();  // the device is back
+    port.RetryOpen();  // open: nothing to do
+    const std::string open =
+        "CommPort=1 Settings=19200,E,7,2 DTREnable=1 Handshaking=2 RTSEnable=1 WatchDsr=0";
     const std::string reopen =
         " PortOpen=0 Settings=19200,E,7,2 Handshaking=2 RTSEnable=1 WatchDsr=0";
     const std::string error = " [Reradav (Error: busy)] Timer=0";
-    EXPECT_EQ(serial.log,
-              "CommPort=1 Settings=19200,E,7,2 DTREnable=1 Handshaking=2 RTSEnable=1 WatchDsr=0" +
-                  error + reopen + error + reopen + " PortOpen=1" + error + reopen + " PortOpen=1");
+    EXPECT_EQ(serial.log, open + error + " Watch " + open + error + reopen + error + reopen +
+                              " PortOpen=1" + error + " " + open +
+                              " PortOpen=1 Interval=50 Timer=1 [Reradav (Active On COM1)] Unwatch");
 }
 
 }  // namespace

@@ -66,8 +66,12 @@ MainForm::MainForm(Beeper& beeper, MessageBoxes& messages,
         ui_->KeyboardStatus->setVisible(true);
     }
 
-    connect(ui_->Combo1, &QComboBox::currentIndexChanged, this,
-            [this](int index) { engine_->Port().SelectPort(static_cast<std::int16_t>(index)); });
+    // A user's choice, even of the entry already chosen: that tries a closed port again.
+    connect(ui_->Combo1, &QComboBox::activated, this, [this](int index) {
+        if (index != settings_.ComPort || !engine_->Serial().PortOpen()) {
+            engine_->Port().SelectPort(static_cast<std::int16_t>(index));
+        }
+    });
     connect(ui_->BeepOnInput, &QCheckBox::stateChanged, this, [this] { BeepOnInput_Click(); });
     connect(ui_->FileExit, &QAction::triggered, this, &QWidget::close);
     connect(ui_->MSettings, &QAction::triggered, this, [this] {
@@ -350,7 +354,10 @@ std::int16_t MainForm::Combo1ListIndex() const {
     return static_cast<std::int16_t>(ui_->Combo1->currentIndex());
 }
 void MainForm::SetCombo1ListIndex(std::int16_t index) {
-    ui_->Combo1->setCurrentIndex(index);
+    if (index != ui_->Combo1->currentIndex()) {
+        ui_->Combo1->setCurrentIndex(index);
+        engine_->Port().SelectPort(index);
+    }
 }
 
 std::string MainForm::TermKeyComboText() const {
