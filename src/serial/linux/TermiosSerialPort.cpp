@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -49,7 +50,42 @@ bool SpeedCode(std::uint32_t baud, speed_t& code) {
     return true;
 }
 
-constexpr const char* oneAndHalfStopBits = "1.5 stop bits are not supported on Linux";
+constexpr const char* oneAndHalfStopBits = "1.5 stop bits work only with 5 data bits";
+
+bool StopBitsPossible(const PortSettings& settings) {
+    return settings.stopBits != PortSettings::StopBits::OneAndHalf || settings.dataBits == 5;
+}
+
+// A driver that refuses the whole line with EINVAL does not say what it refused: each part of
+// the wanted line is tried alone on top of the current one, then the current one is put back.
+std::string RefusedParts(int fd, const termios& current, const termios& wanted) {
+    struct Part {
+        const char* name;
+        tcflag_t cflag;
+        tcflag_t iflag;
+        bool speed;
+    };
+    constexpr Part kParts[] = {{"baud rate", 0, 0, true},
+                               {"data bits", CSIZE, 0, false},
+                               {"parity", PARENB | PARODD | CMSPAR, 0, false},
+                               {"stop bits", CSTOPB, 0, false},
+                               {"flow control", CRTSCTS, IXON | IXOFF, false}};
+    std::string refused;
+    for (const Part& part : kParts) {
+        termios trial = current;
+        trial.c_cflag = (trial.c_cflag & ~part.cflag) | (wanted.c_cflag & part.cflag);
+        trial.c_iflag = (trial.c_iflag & ~part.iflag) | (wanted.c_iflag & part.iflag);
+        if (part.speed) {
+            cfsetispeed(&trial, cfgetispeed(&wanted));
+            cfsetospeed(&trial, cfgetospeed(&wanted));
+        }
+        if (tcsetattr(fd, TCSANOW, &trial) != 0 && errno == EINVAL) {
+            refused += (refused.empty() ? "" : ", ") + std::string(part.name);
+        }
+    }
+    tcsetattr(fd, TCSANOW, &current);
+    return refused.empty() ? "line settings" : refused;
+}
 
 // English, untranslated, so the caption reads the same for every user.
 std::string ErrnoWords(int err) {
@@ -72,8 +108,7 @@ bool IoctlUnsupported(int err) {
 
 bool ApplyPortTermios(termios& tio, const PortSettings& settings, std::int16_t handshaking) {
     speed_t speed = B0;
-    if (!SpeedCode(settings.baud, speed) ||
-        settings.stopBits == PortSettings::StopBits::OneAndHalf) {
+    if (!SpeedCode(settings.baud, speed) || !StopBitsPossible(settings)) {
         return false;
     }
     cfmakeraw(&tio);
@@ -109,7 +144,8 @@ bool ApplyPortTermios(termios& tio, const PortSettings& settings, std::int16_t h
             tio.c_cflag |= PARENB | CMSPAR;
             break;
     }
-    if (settings.stopBits == PortSettings::StopBits::Two) {
+    // With 5 data bits a UART's "two" stop bits are one and a half.
+    if (settings.stopBits != PortSettings::StopBits::One) {
         tio.c_cflag |= CSTOPB;
     }
     tio.c_iflag &= ~(IXON | IXOFF | IXANY);
@@ -180,7 +216,7 @@ bool TermiosSerialPort::SetPortOpen(bool open) {
 
 bool TermiosSerialPort::Open() {
     // Checked first: no device can help, so its own errors would only hide this one.
-    if (settings_.stopBits == PortSettings::StopBits::OneAndHalf) {
+    if (!StopBitsPossible(settings_)) {
         return Fail(EINVAL, oneAndHalfStopBits);
     }
     const std::string path = devices_.DeviceFor(commPort_);
@@ -201,6 +237,12 @@ bool TermiosSerialPort::Open() {
         Close();
         return Fail(err, where + ": " + words);
     };
+    // The path follows links (/dev/serial/by-id needs that), so another local user could point
+    // it at a pty of their own and type into this session: only devices root or we own.
+    struct stat device {};
+    if (fstat(fd_, &device) == 0 && device.st_uid != 0 && device.st_uid != geteuid()) {
+        return failClosed(EACCES, "owned by another user");
+    }
     termios probe;
     if (tcgetattr(fd_, &probe) != 0) {
         const int err = errno;
@@ -276,13 +318,16 @@ bool TermiosSerialPort::ApplyLine() {
     termios wanted = current;
     if (!ApplyPortTermios(wanted, settings_, handshaking_)) {
         return Fail(EINVAL,
-                    settings_.stopBits == PortSettings::StopBits::OneAndHalf
+                    !StopBitsPossible(settings_)
                         ? oneAndHalfStopBits
                         : "Baud rate " + std::to_string(settings_.baud) + " is not supported");
     }
     if (tcsetattr(fd_, TCSANOW, &wanted) != 0) {
         const int err = errno;
-        return Fail(err, path_ + ": " + ErrnoWords(err));
+        return Fail(err, path_ + ": " +
+                             (err == EINVAL ? FormatPortSettings(settings_) + " not accepted (" +
+                                                  RefusedParts(fd_, current, wanted) + ")"
+                                            : ErrnoWords(err)));
     }
     // tcsetattr succeeds when any part took effect; only reading back shows what did.
     termios actual;
@@ -336,7 +381,8 @@ bool TermiosSerialPort::SetSettings(const std::string& settings) {
         return Fail(EINVAL,
                     "Baud rate " + std::to_string(parsed.settings.baud) + " is not supported");
     }
-    // 1.5 stop bits are accepted here and refused at opening, where the caption shows it.
+    // 1.5 stop bits with 6-8 data bits are accepted here and refused at opening, where the
+    // caption shows it.
     return ChangeLine(parsed.settings, handshaking_);
 }
 

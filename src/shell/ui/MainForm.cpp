@@ -160,8 +160,8 @@ void MainForm::AddTrayIcon() {
     if (tray_ != nullptr || !QSystemTrayIcon::isSystemTrayAvailable()) {
         return;
     }
-    tray_ = new QSystemTrayIcon(windowIcon(), this);
-    tray_->setToolTip("Reradav");
+    tray_ = new QSystemTrayIcon(this);
+    ShowPortInTray();
     connect(tray_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 restoreCheck_->Form_MouseMove(
@@ -288,6 +288,19 @@ void MainForm::SetDisplay(const std::string& text) {
 }
 void MainForm::SetCaption(const std::string& caption) {
     setWindowTitle(FromWindows1252(caption));
+    ShowPortInTray();
+}
+
+// The tray carries the caption's state, and a grey icon while the port is not open: a scanner
+// unplugged while the window is hidden shows there.
+void MainForm::ShowPortInTray() {
+    if (tray_ == nullptr) {
+        return;
+    }
+    tray_->setToolTip(windowTitle());
+    const QIcon icon(":/reradav.svg");
+    tray_->setIcon(
+        engine_->Serial().PortOpen() ? icon : QIcon(icon.pixmap(QSize(64, 64), QIcon::Disabled)));
 }
 // Shown under the display until a read is typed whole.
 void MainForm::SetKeyboardStatus(const std::string& text) {

@@ -109,6 +109,7 @@ class MainForm : public QMainWindow,
     void AddTrayIcon();
     QString SettingsFileText() const;
     QString KeyboardText() const;
+    void ShowPortInTray();
 
     std::unique_ptr<Ui::MainForm> ui_;
     MessageBoxes& messages_;

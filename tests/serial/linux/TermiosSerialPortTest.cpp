@@ -24,6 +24,7 @@ TEST(ApplyPortTermios, SetsTheFlagsOfEveryChoiceAndTermiosMismatchNamesTheLost) 
     const tcflag_t line = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
     const std::tuple<const char*, std::int16_t, speed_t, tcflag_t> rows[] = {
         {"110,S,5,1", 0, B110, CS5 | PARENB | CMSPAR},
+        {"300,N,5,1.5", 0, B300, CS5 | CSTOPB},
         {"4000000,O,6,2", 1, B4000000, CS6 | PARENB | PARODD | CSTOPB},
         {"50,E,7,1", 2, B50, CS7 | PARENB | CRTSCTS},
         {"9600,M,8,1", 3, B9600, CS8 | PARENB | PARODD | CMSPAR | CRTSCTS},
@@ -76,7 +77,7 @@ TEST_F(PortTest, LineChangesApplyAtOnceOrAreRefusedByName) {
         {"9600,E,8,1", 1, B110, CSTOPB | IXON, tty + ": 9600,E,8,1 not accepted (parity)"},
         {"1200,n,8,1", 2, B1200, CRTSCTS, ""},
         {"9600,N,7,1", 3, B1200, CRTSCTS | IXON, tty + ": 9600,N,7,1 not accepted (data bits)"},
-        {"9600,N,8,1.5", 2, B1200, CRTSCTS, "1.5 stop bits are not supported on Linux"},
+        {"9600,N,8,1.5", 2, B1200, CRTSCTS, "1.5 stop bits work only with 5 data bits"},
         {"115200,N,8,1", 3, B115200, CRTSCTS | IXON, ""}};
     for (const auto& [settings, flow, speed, flags, error] : rows) {
         port.SetHandshaking(flow);
@@ -93,7 +94,7 @@ TEST_F(PortTest, ErrorsSayWhatWentWrongInPlainWords) {
         {"", [](Port& p) { p.SetCommPort(17), p.SetPortOpen(true); }, "COM17 has no device"},
         {"/dev/null", open, "/dev/null: Not a serial port"},
         {"/no/ttyQ0", [](Port& p) { p.SetSettings("9600,N,8,1.5"), p.SetPortOpen(true); },
-         "1.5 stop bits are not supported on Linux"},
+         "1.5 stop bits work only with 5 data bits"},
         {tty, [](Port& p) { p.SetSettings("1200,O,7,1"), p.SetPortOpen(true); },
          tty + ": 1200,O,7,1 not accepted (data bits, parity)"},
         {tty, [this](Port& p) { port.SetPortOpen(true), p.SetPortOpen(true); },
@@ -109,6 +110,16 @@ TEST_F(PortTest, ErrorsSayWhatWentWrongInPlainWords) {
         EXPECT_FALSE(fresh.PortOpen()) << text;
         EXPECT_EQ(fresh.LastError().description, text);
     }
+}
+
+// A pty that another user made (root gives this one away) is refused: it could type into our
+// session.
+TEST_F(PortTest, ADeviceAnotherUserOwnsIsRefused) {
+    if (chown(tty.c_str(), 65534, static_cast<gid_t>(-1)) != 0) {
+        GTEST_SKIP() << "only root can give the pty to another user";
+    }
+    EXPECT_FALSE(port.SetPortOpen(true));
+    EXPECT_EQ(port.LastError().description, tty + ": owned by another user");
 }
 
 // Bytes arrive as sent (NUL, XON/XOFF, CR, LF and 0xFF among them) and go out byte for byte, or
