@@ -143,9 +143,9 @@ void Headless::SetCaption(const std::string& caption) {
     }
 }
 
-void Headless::SetKeyboardStatus(const std::string& text) {
+void Headless::SetStatus(const std::string& subject, const std::string& text) {
     if (!text.empty()) {
-        Log("keyboard: " + ReadableText(text));
+        Log(subject + ": " + ReadableText(text));
     }
 }
 

@@ -56,7 +56,7 @@ class Headless : public MainWindowView, public SettingsControls {
     bool IsMinimised() const override { return false; }
     void SetDisplay(const std::string& text) override;
     void SetCaption(const std::string& caption) override;
-    void SetKeyboardStatus(const std::string& text) override;
+    void SetStatus(const std::string& subject, const std::string& text) override;
 
     // SettingsControls
     std::int16_t CheckBoxValue(CheckBox box) const override;

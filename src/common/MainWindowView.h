@@ -15,9 +15,10 @@ class MainWindowView {
     virtual void SetDisplay(const std::string& text) = 0;
     // The window caption, which is the status line of the port.
     virtual void SetCaption(const std::string& caption) = 0;
-    // What went wrong typing the last read, such as "cannot type '\xF1' on layout us"
-    // (Windows-1252); empty when it was typed whole.
-    virtual void SetKeyboardStatus(const std::string& text) = 0;
+    // The status line: what went wrong with the last read, such as "cannot type '\xF1' on
+    // layout us" (Windows-1252), by the part it concerns ("keyboard", "port"); empty text when
+    // all went well.
+    virtual void SetStatus(const std::string& subject, const std::string& text) = 0;
 };
 
 }  // namespace reradav

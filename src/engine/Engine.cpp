@@ -37,6 +37,8 @@ Engine::Engine(AppSettings& settings, const ComDevices& devices, SettingsControl
       port_(settings, serial_, framing_, *this, window) {
     serial_.SetOnComm([this] { framing_.OnComm(); });
     serial_.SetOnHangUp([this] { port_.PortLost(); });
+    serial_.SetOnOutputDropped(
+        [&window](const std::string& why) { window.SetStatus("port", why); });
     timer_.setInterval(ReceiveFraming::TickInterval);
     // A timer does not fire again while its own handler runs, and a read is typed inside the
     // tick that completes it: posted, the tick leaves the timer free to frame meanwhile.

@@ -84,7 +84,7 @@ void ReadHandler::ProcessRead(std::string& pendingRead) {
         d_.keyboard->SimKeys(settings.KeyTrans[static_cast<unsigned char>(c)]);
     }
     d_.keyboard->SimKeys(ExpandDateTokens(settings.Postamble, d_.clock));
-    d_.window.SetKeyboardStatus(
+    d_.window.SetStatus("keyboard", 
         UntypableText(d_.keyboard->TakeUntypable(), d_.keyboard->LayoutName()));
 }
 

@@ -48,7 +48,8 @@ class SerialComponent {
     virtual int InBufferCount() = 0;
     // Binary input: every byte waiting (up to `InputLen` when that is not 0), in order.
     virtual std::string Input() = 0;
-    // Each character (code 0..255) goes out as one byte, in order.
+    // Each character (code 0..255) goes out as one byte, in order. Never waits: bytes the
+    // line cannot take yet (flow control) are queued.
     virtual void Output(std::string_view bytes) = 0;
 
     virtual Error LastError() const = 0;
@@ -58,6 +59,9 @@ class SerialComponent {
     virtual void SetOnComm(std::function<void()> handler) = 0;
     // Called once when an open port is lost (USB scanner unplugged, hang-up): the port is then
     // closed and LastError() says why.
+    // Called when queued output was dropped because the device took none of it for a while;
+    // the argument says how much and why.
+    virtual void SetOnOutputDropped(std::function<void(const std::string& why)> handler) = 0;
     virtual void SetOnHangUp(std::function<void()> handler) = 0;
 };
 

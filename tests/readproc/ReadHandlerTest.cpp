@@ -54,10 +54,9 @@ TEST_F(ProcessReadTest, TypesEachCharacterThroughItsEntryThenThePostamble) {
     // What the layout cannot type is said once for the read, and cleared by a read typed whole.
     window.active = false;
     EXPECT_EQ(Read("\xFC\xF1\xFC"), "(48 d) (48 u) (54 d) (54 u)");
-    EXPECT_EQ(window.keyboardStatus, "cannot type '\xFC', '\xF1'");
+    EXPECT_EQ(window.status, "keyboard: cannot type '\xFC', '\xF1'");
     Read("x");
-    EXPECT_EQ(window.keyboardStatus + UntypableText("\xF1", "us"),
-              "cannot type '\xF1' on layout us");
+    EXPECT_EQ(window.status + UntypableText("\xF1", "us"), "cannot type '\xF1' on layout us");
 }
 
 TEST_F(ProcessReadTest, TrailingLineEndsAreRemovedWhenAsked) {

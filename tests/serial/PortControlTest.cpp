@@ -80,7 +80,7 @@ TEST_F(PortControlTest, ScansDuringTypingStaySeparateAndAHangUpEndsTheRead) {
     };
     Receive("y", 4);
     EXPECT_EQ(reads.size(), 4u + 1u + ReceiveFraming::kMaxWaitingReads);
-    EXPECT_EQ(keyboardStatus, "6 reads were dropped: they came faster than they could be typed");
+    EXPECT_EQ(status, "port: 6 reads were dropped: they came faster than they could be typed");
     reads.clear();
     Receive("978", 1);
     serial.open = false;  // the component closed the port it lost

@@ -61,6 +61,7 @@ class FakeSerial : public SerialComponent {
     Error LastError() const override { return error; }
     void SetOnComm(std::function<void()> h) override { onComm = std::move(h); }
     void SetOnHangUp(std::function<void()>) override {}
+    void SetOnOutputDropped(std::function<void(const std::string&)>) override {}
 
     void Receive(std::string bytes) { chunks.push_back(std::move(bytes)); }
     void Log(const std::string& call) { log += (log.empty() ? "" : " ") + call; }
@@ -141,13 +142,15 @@ struct FakeWindow : MainWindowView {
         ++displayCount;
     }
     void SetCaption(const std::string& text) override { captions.push_back(text); }
-    void SetKeyboardStatus(const std::string& text) override { keyboardStatus = text; }
+    void SetStatus(const std::string& subject, const std::string& text) override {
+        status = text.empty() ? "" : subject + ": " + text;
+    }
 
     bool active = false, minimised = false;
     std::string display;
     int displayCount = 0;
     std::vector<std::string> captions;
-    std::string keyboardStatus;
+    std::string status;
 };
 
 struct FakeBeeper : Beeper {

@@ -19,7 +19,9 @@ namespace reradav {
 namespace {
 
 // Output gives up when the device has taken nothing for this long (flow control holding it).
-constexpr int outputStallMs = 1000;
+// Output the device takes none of for this long is dropped, and a queue is never longer.
+constexpr int kOutputStallMs = 5000;
+constexpr std::size_t kMaxQueuedOutput = 1u << 20;
 constexpr int dsrPollMs = 20;
 // Reads per wake-up; the notifier fires again for the rest, so a fast line cannot starve the UI.
 constexpr int readsPerWake = 64;
@@ -294,6 +296,11 @@ void TermiosSerialPort::Close() {
         dsrTimer_->stop();
     }
     dsr_.reset();
+    if (writable_) {
+        writable_->setEnabled(false);
+        stall_->stop();
+    }
+    tx_.clear();
     if (fd_ >= 0) {
         if (owned_) {
             // Closing discards both buffers, so a line held by flow control cannot block
@@ -457,41 +464,64 @@ void TermiosSerialPort::Output(std::string_view bytes) {
         Fail(EBADF, "Port is not open");
         return;
     }
+    tx_ += bytes;
+    if (tx_.size() > kMaxQueuedOutput) {
+        DropQueued(ENOBUFS, "more than " + std::to_string(kMaxQueuedOutput) + " bytes waiting");
+        return;
+    }
+    SendQueued();
+}
+
+void TermiosSerialPort::SendQueued() {
+    if (!writable_) {
+        writable_ = std::make_unique<QSocketNotifier>(QSocketNotifier::Write);
+        QObject::connect(writable_.get(), &QSocketNotifier::activated, writable_.get(),
+                         [this] { SendQueued(); });
+        stall_ = std::make_unique<QTimer>();
+        stall_->setSingleShot(true);
+        stall_->setInterval(kOutputStallMs);
+        QObject::connect(stall_.get(), &QTimer::timeout, stall_.get(),
+                         [this] { DropQueued(ETIMEDOUT, "the device takes no data"); });
+    }
     std::size_t sent = 0;
-    int err = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + sent, bytes.size() - sent);
+    while (sent < tx_.size()) {
+        const ssize_t n = ::write(fd_, tx_.data() + sent, tx_.size() - sent);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
             continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            err = errno;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             break;
-        }
-        pollfd writable{fd_, POLLOUT, 0};
-        const int ready = poll(&writable, 1, outputStallMs);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready == 0) {
-            err = ETIMEDOUT;
-            break;
-        }
-        if (ready < 0 || (writable.revents & (POLLERR | POLLHUP | POLLNVAL))) {
-            err = ready < 0 ? errno : EIO;
-            break;
+        } else {
+            tx_.erase(0, sent);
+            DropQueued(errno, ErrnoWords(errno));
+            return;
         }
     }
-    if (sent < bytes.size()) {
-        Fail(err,
-             path_ + ": " + std::to_string(sent) + " of " + std::to_string(bytes.size()) +
-                 " bytes sent (" +
-                 (err == ETIMEDOUT ? std::string("the device takes no data") : ErrnoWords(err)) +
-                 ")");
+    tx_.erase(0, sent);
+    if (tx_.empty()) {
+        writable_->setEnabled(false);
+        stall_->stop();
+        return;
+    }
+    writable_->setSocket(fd_);
+    writable_->setEnabled(true);
+    if (sent > 0 || !stall_->isActive()) {
+        stall_->start();  // the wait counts from the last byte the device took
+    }
+}
+
+void TermiosSerialPort::DropQueued(int err, const std::string& why) {
+    const std::size_t dropped = tx_.size();
+    tx_.clear();
+    if (writable_) {
+        writable_->setEnabled(false);
+        stall_->stop();
+    }
+    Fail(err,
+         path_ + ": " + std::to_string(dropped) + " bytes for the scanner dropped (" + why + ")");
+    if (onOutputDropped_) {
+        onOutputDropped_(lastError_.description);
     }
 }
 

@@ -52,6 +52,9 @@ class TermiosSerialPort : public SerialComponent {
 
     void SetOnComm(std::function<void()> handler) override { onComm_ = std::move(handler); }
     void SetOnHangUp(std::function<void()> handler) override { onHangUp_ = std::move(handler); }
+    void SetOnOutputDropped(std::function<void(const std::string&)> handler) override {
+        onOutputDropped_ = std::move(handler);
+    }
 
     // Raise `OnComm` with `comEvDSR` when DSR changes (Opto-RS mode). Off by default: polling a
     // modem line costs wake-ups that the other modes do not need.
@@ -80,6 +83,9 @@ class TermiosSerialPort : public SerialComponent {
     // Moves waiting bytes into rx_; false when the device reported end of file or an error.
     bool Drain();
     void HangUp();
+    // Writes what the line takes of tx_ now; the rest waits for the line.
+    void SendQueued();
+    void DropQueued(int err, const std::string& why);
 
     const ComDevices& devices_;
     std::int16_t commPort_ = 1;
@@ -92,6 +98,7 @@ class TermiosSerialPort : public SerialComponent {
     Error lastError_;
     std::function<void()> onComm_;
     std::function<void()> onHangUp_;
+    std::function<void(const std::string&)> onOutputDropped_;
 
     int fd_ = -1;
     bool owned_ = false;       // flock and TIOCEXCL are ours: closing may reset the tty
@@ -101,6 +108,9 @@ class TermiosSerialPort : public SerialComponent {
     bool watchDsr_ = false;
     std::optional<bool> dsr_;  // last DSR state seen; nullopt when it cannot be read
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::string tx_;  // for the device, not yet taken by it
+    std::unique_ptr<QSocketNotifier> writable_;
+    std::unique_ptr<QTimer> stall_;  // runs while tx_ waits and nothing of it is taken
     std::unique_ptr<QTimer> dsrTimer_;
 };
 

@@ -303,7 +303,7 @@ void MainForm::ShowPortInTray() {
         engine_->Serial().PortOpen() ? icon : QIcon(icon.pixmap(QSize(64, 64), QIcon::Disabled)));
 }
 // Shown under the display until a read is typed whole.
-void MainForm::SetKeyboardStatus(const std::string& text) {
+void MainForm::SetStatus(const std::string& /*subject*/, const std::string& text) {
     QString sentence = FromWindows1252(text);
     if (!sentence.isEmpty()) {
         sentence[0] = sentence[0].toUpper();

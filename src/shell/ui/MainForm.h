@@ -68,7 +68,7 @@ class MainForm : public QMainWindow,
     bool IsMinimised() const override;
     void SetDisplay(const std::string& text) override;
     void SetCaption(const std::string& caption) override;
-    void SetKeyboardStatus(const std::string& text) override;
+    void SetStatus(const std::string& subject, const std::string& text) override;
 
     // SettingsControls
     std::int16_t CheckBoxValue(CheckBox box) const override;
