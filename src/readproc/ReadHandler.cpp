@@ -84,8 +84,8 @@ void ReadHandler::ProcessRead(std::string& pendingRead) {
         d_.keyboard->SimKeys(settings.KeyTrans[static_cast<unsigned char>(c)]);
     }
     d_.keyboard->SimKeys(ExpandDateTokens(settings.Postamble, d_.clock));
-    d_.window.SetStatus("keyboard", 
-        UntypableText(d_.keyboard->TakeUntypable(), d_.keyboard->LayoutName()));
+    d_.window.SetStatus("keyboard",
+                        UntypableText(d_.keyboard->TakeUntypable(), d_.keyboard->LayoutName()));
 }
 
 }  // namespace reradav

@@ -91,8 +91,9 @@ void ReceiveFraming::CompleteRead() {
         processRead_(read);
     }
     if (dropped_ > 0) {
-        window_.SetStatus("port", std::to_string(std::exchange(dropped_, 0)) +
-                                  " reads were dropped: they came faster than they could be typed");
+        window_.SetStatus("port",
+                          std::to_string(std::exchange(dropped_, 0)) +
+                              " reads were dropped: they came faster than they could be typed");
     }
 }
 
