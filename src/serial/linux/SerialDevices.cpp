@@ -45,6 +45,22 @@ bool IsNumbered(std::string_view name, std::string_view prefix) {
 
 }  // namespace
 
+std::string StableNameFor(const std::string& device, const std::string& root) {
+    std::error_code ec;
+    const fs::path target = fs::canonical(device, ec);
+    if (ec || fs::path(device).parent_path() == fs::path(root) / "serial/by-id") {
+        return {};
+    }
+    for (const std::string& link :
+         Entries(fs::path(root) / "serial/by-id", [](auto&) { return true; })) {
+        std::error_code linkError;
+        if (fs::canonical(link, linkError) == target && !linkError) {
+            return fs::path(link).filename().string();
+        }
+    }
+    return {};
+}
+
 bool NaturalLess(const std::string& a, const std::string& b) {
     std::size_t i = 0;
     std::size_t j = 0;

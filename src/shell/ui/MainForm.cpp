@@ -14,6 +14,7 @@
 #include "lock/ui/Form1.h"
 #include "lock/ui/Form2.h"
 #include "readproc/KeyTrans.h"
+#include "serial/linux/SerialDevices.h"
 #include "shell/SettingsStore.h"
 #include "shell/ui/Help.h"
 #include "shell/ui/frmAbout.h"
@@ -270,8 +271,12 @@ void MainForm::closeEvent(QCloseEvent* event) {
 void MainForm::RefreshPortList() {
     for (int port = ComDevices::firstPort; port <= ComDevices::lastPort; ++port) {
         const std::string device = devices_.DeviceFor(port);
+        const std::string stable = StableNameFor(device);
         ui_->Combo1->setItemText(
-            port, QString("COM%1 \u2014 %2").arg(port).arg(QString::fromLocal8Bit(device.c_str())));
+            port, QString("COM%1 \u2014 %2")
+                      .arg(port)
+                      .arg(QString::fromLocal8Bit(
+                          (stable.empty() ? device : device + " (" + stable + ")").c_str())));
     }
 }
 

@@ -20,6 +20,12 @@ TEST(SerialDevices, ByIdLinksThenEachFamilyInNaturalOrder) {
     }
     EXPECT_EQ(listed, "/serial/by-id/s /ttyUSB0 /ttyACM0 /ttyS2 /ttyS10 ");
     EXPECT_TRUE(ListSerialDevices((dev / "absent").string()).empty());
+    std::filesystem::create_symlink("../../ttyUSB0", dev / "serial/by-id/usb-FTDI_A1");
+    const std::string root = dev.path().string();
+    EXPECT_EQ(StableNameFor(root + "/ttyUSB0", root) + "|" + StableNameFor(root + "/ttyS2", root) +
+                  "|" + StableNameFor(root + "/serial/by-id/usb-FTDI_A1", root) + "|" +
+                  StableNameFor(root + "/absent", root),
+              "usb-FTDI_A1|||");
     const std::tuple<const char*, const char*, bool> rows[] = {
         {"ttyS", "ttyS0", true}, {"ttyS0", "ttyS", false}, {"ttyS4", "ttyS4", false},
         {"x010", "x9", false},   {"x1", "x01", true},      {"x1a", "x1b", true},
