@@ -31,6 +31,7 @@ test: check test-default test-asan
 bench: build
 	build/default/bench/engine_bench
 	build/default/bench/x11_typing_bench
+	build/default/bench/port_bench
 
 # The main job end to end with a simulated scanner; no hardware, no desktop needed.
 demo: deps build

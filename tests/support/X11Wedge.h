@@ -13,6 +13,7 @@ class X11Wedge {
     bool Start(std::string* error);
     void Scan(std::string_view bytes) { pty_.Scan(bytes); }
     ScannerPty& Scanner() { return pty_; }
+    Engine& Wedge() { return *engine_; }
     // Runs the event loop for a while.
     void RunFor(int milliseconds);
     std::string Received() const { return desk_.Received(); }
