@@ -53,7 +53,6 @@ class Headless : public MainWindowView, public SettingsControls {
 
     // MainWindowView
     bool IsActiveWindow() const override { return false; }
-    bool IsMinimised() const override { return false; }
     void SetDisplay(const std::string& text) override;
     void SetCaption(const std::string& caption) override;
     void SetStatus(const std::string& subject, const std::string& text) override;

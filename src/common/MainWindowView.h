@@ -10,7 +10,6 @@ class MainWindowView {
     virtual ~MainWindowView() = default;
     // True while the main window itself holds the keyboard focus: nothing is typed then.
     virtual bool IsActiveWindow() const = 0;
-    virtual bool IsMinimised() const = 0;
     // Replaces the text of the `Display` box.
     virtual void SetDisplay(const std::string& text) = 0;
     // The window caption, which is the status line of the port.

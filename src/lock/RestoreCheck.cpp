@@ -10,9 +10,9 @@ void RestoreCheck::Form_Resize() {
     }
     {
         ScopedFlag guard(inResize_);
-        if (flag_.WasMinimised()) {
+        if (flag_.WasMinimised() && !unlocked_) {
             if (settings_.Password.empty()) {
-                // Restored as the user asked; the next tick updates the flag.
+                // Restored as the user asked; the next state change updates the flag.
                 return;
             }
             window_.HideWindow();
@@ -53,11 +53,23 @@ void RestoreCheck::Form_MouseMove(TrayEvent event) {
     }
 }
 
+// The password is asked before the window shows: shown only to be hidden again, it would show
+// its contents behind the prompt, and a refusal would leave it to the window system's timing.
 void RestoreCheck::mnuOpen_Click() {
     if (window_.WindowState() != kStateMinimised) {
         window_.BringToFront();
         return;
     }
+    if (!settings_.Password.empty()) {
+        const std::string entered = window_.AskPassword();
+        if (entered != settings_.Password) {
+            if (!entered.empty()) {
+                window_.ShowInvalidPassword();
+            }
+            return;  // still in the tray, and saved so
+        }
+    }
+    ScopedFlag unlocked(unlocked_);
     window_.ShowWindow();
     window_.SetWindowState(kStateNormal);
 }

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "common/AppSettings.h"
-#include "serial/ReceiveFraming.h"
 
 namespace reradav {
 
@@ -39,23 +38,14 @@ class TrayWindow {
     virtual void BringToFront() = 0;
 };
 
-// The framing tick's `WasMinimised` flag, which the resize handler reads and clears.
+// Whether the window was minimised before its latest state change, which the resize handler
+// reads and clears. The window keeps it itself, from each state change: a flag kept by the
+// port's tick went stale once a lost port stopped the tick, and the lock with it.
 class MinimisedFlag {
   public:
     virtual ~MinimisedFlag() = default;
     virtual bool WasMinimised() const = 0;
     virtual void ClearWasMinimised() = 0;
-};
-
-// The flag as the receive framing keeps it.
-class FramingMinimisedFlag : public MinimisedFlag {
-  public:
-    explicit FramingMinimisedFlag(ReceiveFraming& framing) : framing_(framing) {}
-    bool WasMinimised() const override { return framing_.WasMinimised(); }
-    void ClearWasMinimised() override { framing_.ClearWasMinimised(); }
-
-  private:
-    ReceiveFraming& framing_;
 };
 
 // What happened on the tray icon, as far as it matters here (QSystemTrayIcon's DoubleClick and
@@ -79,8 +69,8 @@ class RestoreCheck {
     // the tray menu; nothing while the main window is shown.
     void Form_MouseMove(TrayEvent event);
 
-    // "Open Reradav": a shown window comes to the front; a minimised one is shown and
-    // restored, which runs the password check through Form_Resize.
+    // "Open Reradav": a shown window comes to the front; a minimised one is shown and restored
+    // once the password, when one is set, was given.
     void mnuOpen_Click();
 
   private:
@@ -88,6 +78,7 @@ class RestoreCheck {
     const AppSettings& settings_;
     MinimisedFlag& flag_;
     bool inResize_ = false;  // the handler's own state changes resize the window again
+    bool unlocked_ = false;  // Open Reradav asked already
 };
 
 }  // namespace reradav

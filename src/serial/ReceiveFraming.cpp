@@ -29,7 +29,6 @@ void ReceiveFraming::OnComm() {
 }
 
 void ReceiveFraming::Timer1_Timer() {
-    wasMinimised_ = window_.IsMinimised();
     if (!serial_.PortOpen()) {
         return;
     }

@@ -51,8 +51,6 @@ class ReceiveFraming {
         charsPending_ = false;
     }
 
-    bool WasMinimised() const { return wasMinimised_; }
-    void ClearWasMinimised() { wasMinimised_ = false; }
     bool Busy() const { return busy_; }
 
     const std::string& InputBuffer() const { return inputBuffer_; }
@@ -79,7 +77,6 @@ class ReceiveFraming {
     std::string pendingRead_;
     int idleTicks_ = 0;  // 0..255
     bool charsPending_ = false;
-    bool wasMinimised_ = false;
     bool dsrToggle_ = false;
     bool busy_ = false;
 };

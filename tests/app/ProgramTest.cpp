@@ -214,25 +214,32 @@ TEST_F(Tray, StartsInTheTrayAndComesBackThroughTheIconMenu) {
                               "64", "--height", "32", "--SetDockType", "false"}));
     const auto tray = [&] { return Xdo({"search", "--class", "trayer"}); };
     ASSERT_TRUE(WaitUntil(tray, 10s)) << "trayer (tools/install-deps) did not start";
-    WriteSettings("ComPort=0\r\n");
+    // The port's device is missing, so the port's tick is stopped: the lock must hold anyway.
+    WriteSettings("ComPort=3\r\nDevice3=" + (folder_ / "gone").string() +
+                  "\r\nPassword=Geheim\r\n");
+    const std::string main = "Reradav \\(Error: .*\\)";
     Start({"/M"});
-    ASSERT_TRUE(WaitUntil([&] { return Window("Reradav \\(Inactive\\)"); }, 20s)) << Log();
+    ASSERT_TRUE(WaitUntil([&] { return Window(main); }, 20s)) << Log();
     std::this_thread::sleep_for(500ms);
-    EXPECT_FALSE(Window("Reradav \\(Inactive\\)", true)) << "a /M start shows only the icon";
+    EXPECT_FALSE(Window(main, true)) << "a /M start shows only the icon";
 
     // The icon sits at the start of the tray: a double-click shows the about box.
     Xdo({"mousemove", "12", "16", "click", "--repeat", "2", "--delay", "80", "1"});
     EXPECT_TRUE(WaitUntil([&] { return Window("About Reradav", true); }, 10s));
     Xdo({"search", "--name", "^About Reradav$", "windowfocus", "--sync", "key", "Escape"});
     EXPECT_TRUE(WaitUntil([&] { return !Window("About Reradav", true); }, 10s));
-    // The menu's first item, Open Reradav, restores the window; a busy machine may open the menu
-    // too late for the keys, so the menu is tried again.
+    // The menu's first item, Open Reradav, asks for the password, then restores the window; a
+    // busy machine may open the menu too late for the keys, so the menu is tried again.
     EXPECT_TRUE(WaitUntil(
         [&] {
             Xdo({"mousemove", "12", "16", "click", "3", "sleep", "0.5", "key", "Down", "Return"});
-            return WaitUntil([&] { return Window("Reradav \\(Inactive\\)", true); }, 3s);
+            return WaitUntil([&] { return Window("Reradav Password", true); }, 3s);
         },
         30s));
+    EXPECT_FALSE(Window(main, true)) << "not before the password";
+    Xdo({"search", "--name", "^Reradav Password$", "windowfocus", "--sync", "type", "Geheim"});
+    Xdo({"key", "Return"});
+    EXPECT_TRUE(WaitUntil([&] { return Window(main, true); }, 10s));
 }
 
 }  // namespace

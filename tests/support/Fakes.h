@@ -136,7 +136,6 @@ struct FakeTimer : FramingTimer {
 
 struct FakeWindow : MainWindowView {
     bool IsActiveWindow() const override { return active; }
-    bool IsMinimised() const override { return minimised; }
     void SetDisplay(const std::string& text) override {
         display = text;
         ++displayCount;
@@ -146,7 +145,7 @@ struct FakeWindow : MainWindowView {
         status = text.empty() ? "" : subject + ": " + text;
     }
 
-    bool active = false, minimised = false;
+    bool active = false;
     std::string display;
     int displayCount = 0;
     std::vector<std::string> captions;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QMenu>
@@ -96,8 +97,7 @@ MainForm::MainForm(Beeper& beeper, MessageBoxes& messages,
     connect(open, &QAction::triggered, this, [this] { restoreCheck_->mnuOpen_Click(); });
     connect(about, &QAction::triggered, this, &MainForm::HelpAbout_Click);
 
-    minimisedFlag_ = std::make_unique<FramingMinimisedFlag>(engine_->Framing());
-    restoreCheck_ = std::make_unique<RestoreCheck>(*this, settings_, *minimisedFlag_);
+    restoreCheck_ = std::make_unique<RestoreCheck>(*this, settings_, minimisedFlag_);
     RefreshPortList();
 }
 
@@ -189,6 +189,8 @@ QString MainForm::KeyboardText() const {
 void MainForm::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {
+        minimisedFlag_.was =
+            (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized) != 0;
         restoreCheck_->Form_Resize();
     }
 }
@@ -284,9 +286,6 @@ void MainForm::RefreshPortList() {
 
 bool MainForm::IsActiveWindow() const {
     return isActiveWindow();
-}
-bool MainForm::IsMinimised() const {
-    return WindowState() == 1;
 }
 void MainForm::SetDisplay(const std::string& text) {
     ui_->Display->setText(DisplayText(text));

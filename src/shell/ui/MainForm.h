@@ -65,7 +65,6 @@ class MainForm : public QMainWindow,
 
     // MainWindowView
     bool IsActiveWindow() const override;
-    bool IsMinimised() const override;
     void SetDisplay(const std::string& text) override;
     void SetCaption(const std::string& caption) override;
     void SetStatus(const std::string& subject, const std::string& text) override;
@@ -117,7 +116,11 @@ class MainForm : public QMainWindow,
     ComDevices devices_;
     std::filesystem::path settingsFile_;
     std::unique_ptr<Engine> engine_;
-    std::unique_ptr<FramingMinimisedFlag> minimisedFlag_;
+    struct WindowMinimisedFlag : MinimisedFlag {
+        bool WasMinimised() const override { return was; }
+        void ClearWasMinimised() override { was = false; }
+        bool was = false;
+    } minimisedFlag_;
     std::unique_ptr<RestoreCheck> restoreCheck_;
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* mnuPopup_ = nullptr;
