@@ -157,12 +157,10 @@ TEST_F(ProgramRun, TheUnpluggedPortComesBackByItself) {
     WriteSettings("Device16=" + link.string() + "\r\nComPort=16\r\nRemoveReturns=1\r\n" +
                   "Postamble={TAB}\r\n");
     const pid_t program = Start({"--headless"});
-    auto opened = [&](std::size_t times) {
-        std::size_t count = 0;
-        for (std::size_t at = 0;
-             (at = Log().find("port: Active On COM16\n", at)) != std::string::npos; ++at)
-            ++count;
-        return count >= times;
+    auto opened = [&](long times) {
+        const std::string log = Log();
+        const std::regex active("port: Active On COM16\n");
+        return std::distance(std::sregex_iterator(log.begin(), log.end(), active), {}) >= times;
     };
     ASSERT_TRUE(WaitUntil([&] { return opened(1); }, 20s)) << Log();
     const auto descriptors = [&] {
@@ -178,7 +176,7 @@ TEST_F(ProgramRun, TheUnpluggedPortComesBackByItself) {
             std::string error;
             ASSERT_TRUE(pty.Open(&error)) << error;
             plugIn(pty);
-            EXPECT_TRUE(WaitUntil([&] { return opened(static_cast<std::size_t>(cycle) + 1); }, 2s))
+            EXPECT_TRUE(WaitUntil([&] { return opened(cycle + 1); }, 2s))
                 << "cycle " << cycle << "\n"
                 << Log();
         }

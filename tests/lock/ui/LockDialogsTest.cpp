@@ -28,6 +28,12 @@ TEST(Form1Test, SetsThePasswordOnlyWhenBothBoxesAgree) {
     auto* text1 = form.findChild<QLineEdit*>("Text1");
     auto* text2 = form.findChild<QLineEdit*>("Text2");
     text2->insert("!");
+    // Characters the settings file cannot keep are refused where typed, and the length is what
+    // the file gives back.
+    text2->insert(QString::fromUtf8("\u043F\u0430"));
+    EXPECT_EQ(text2->text().size(), 5);
+    text1->setText(QString(250, 'x'));
+    EXPECT_EQ(text1->text().size(), 199);
     ExpectPasswordDialog(form, text2);
     form.findChild<QPushButton*>("Command1")->click();
     EXPECT_EQ(messages.texts, QStringList({Form1::kMismatch}));
