@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include <cstdlib>
+
 #include "common/ui/Windows1252.h"
 #include "serial/ui/PortSetup.h"
 #include "shell/linux/Autostart.h"
@@ -20,7 +22,27 @@ Application::Application(Beeper& beeper, std::filesystem::path settingsFile,
     };
 }
 
+namespace {
+
+Application* running = nullptr;
+
+// Qt ends the process with exit(1) when the connection to the X server breaks, as when a logout
+// ends X first: the settings (and the start-at-logon entry) are saved on the way out then too.
+void SaveOnExit() {
+    if (running != nullptr) {
+        running->Window().SaveBeforeExit();
+    }
+}
+
+}  // namespace
+
+Application::~Application() {
+    running = nullptr;
+}
+
 void Application::Start() {
+    static const bool registered = std::atexit(SaveOnExit) == 0;
+    running = registered ? this : nullptr;
     const std::string error = form_.Form_Load(settingsFile_, commandLine_);
     form_.ShowAsLoaded();
     if (!error.empty()) {

@@ -16,6 +16,9 @@ namespace reradav {
 class Application {
   public:
     Application(Beeper& beeper, std::filesystem::path settingsFile, std::string commandLine);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
 
     // Start-up; then the window is shown as its loaded state says.
     void Start();

@@ -41,7 +41,7 @@ bool MakePrivateFolders(const std::filesystem::path& folder) {
 }
 
 std::string ReplaceFileAtomically(const std::filesystem::path& file, std::string_view contents,
-                                  mode_t newMode) {
+                                  mode_t newMode, FileMode policy) {
     std::filesystem::path target = file;
     std::error_code ec;
     if (std::filesystem::is_symlink(file, ec)) {
@@ -54,7 +54,11 @@ std::string ReplaceFileAtomically(const std::filesystem::path& file, std::string
     mode_t mode = newMode;
     struct stat old {};
     if (::stat(target.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
+        // The rename would replace it all the same, as the folder is writable.
+        if ((old.st_mode & S_IWUSR) == 0) {
+            return "Cannot replace " + target.string() + ": the file is read-only";
+        }
+        mode = policy == FileMode::Always ? newMode : old.st_mode & 07777;
     } else if (errno != ENOENT) {
         return FileErrorText("Cannot examine", target, errno);
     }
@@ -99,6 +103,19 @@ std::string ReplaceFileAtomically(const std::filesystem::path& file, std::string
         ::close(dir);
     }
     return {};
+}
+
+void RemoveStaleTemporaries(const std::filesystem::path& file) {
+    const std::string prefix = "." + file.filename().string() + ".";
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(file.parent_path(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix)) {
+            std::error_code ignored;
+            std::filesystem::remove(it->path(), ignored);
+        }
+    }
 }
 
 }  // namespace reradav

@@ -21,8 +21,16 @@ bool MakePrivateFolders(const std::filesystem::path& folder);
 // Replaces `file` with `contents` so that a reader, a crash or a full disk sees the old file or
 // the new one, never part of one: a temporary file beside the target, synced, renamed over it,
 // and the folder synced. A symbolic link is followed (its target is replaced, the link stays).
-// The file keeps its mode; a new file gets `newMode`. Returns "" or the reason it failed.
+// The file keeps its mode and a new file gets `newMode`, or with `FileMode::Always` every save
+// sets `newMode` (a private file). A file its owner made read-only is not replaced. Returns ""
+// or the reason it failed.
+enum class FileMode { KeepExisting, Always };
 [[nodiscard]] std::string ReplaceFileAtomically(const std::filesystem::path& file,
-                                                std::string_view contents, mode_t newMode);
+                                                std::string_view contents, mode_t newMode,
+                                                FileMode policy = FileMode::KeepExisting);
+
+// Removes the temporary files ReplaceFileAtomically leaves for `file` when the process is
+// killed in the middle; only safe while no one else saves that file.
+void RemoveStaleTemporaries(const std::filesystem::path& file);
 
 }  // namespace reradav

@@ -214,7 +214,8 @@ std::string ProfileFile::Text() const {
 }
 
 std::string ProfileFile::Save(const std::filesystem::path& file) const {
-    return ReplaceFileAtomically(file, Text(), 0600);
+    // It may hold the password: private, whatever mode it had.
+    return ReplaceFileAtomically(file, Text(), 0600, FileMode::Always);
 }
 
 }  // namespace reradav

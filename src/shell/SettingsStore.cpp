@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "common/Files.h"
 #include "common/NumberText.h"
 #include "serial/LineSettings.h"
 
@@ -159,6 +160,7 @@ void SaveSettings(ProfileFile& profile, const AppSettings& settings, SettingsCon
 
 std::string LoadSettings(const std::filesystem::path& file, std::string_view commandLine,
                          AppSettings& settings, SettingsControls& controls, ComDevices& devices) {
+    RemoveStaleTemporaries(file);  // of a save killed half-way; only one copy runs
     ProfileFile profile;
     std::string error = profile.Load(file);
     LoadSettings(profile, commandLine, settings, controls, devices);

@@ -64,15 +64,6 @@ class HeadlessTest : public ::testing::Test {
     std::unique_ptr<Headless> headless_;
 };
 
-TEST_F(HeadlessTest, ALostPortIsLoggedWhenItHappens) {
-    Start("ComPort=16\r\n");
-    pty_.reset();  // the scanner's side goes away, as an unplugged adapter does
-    const std::string lost = "port: Active On COM16\nport: Error: .*\n";
-    EXPECT_TRUE(WaitUntil([&] { return QCoreApplication::processEvents(), Logged(lost); },
-                          std::chrono::seconds(10)))
-        << log_.str();
-}
-
 TEST_F(HeadlessTest, AQuitSavesOnceAndLeavesTheAutostartEntryAlone) {
     setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
     Start("ComPort=16\r\nAutoLoad=1\r\nNumericFilter=2\r\nWindowState=2\r\n");

@@ -201,6 +201,19 @@ TEST_F(ProgramRun, TheUnpluggedPortComesBackByItself) {
     EXPECT_EQ(End(program), 0);
 }
 
+// An X server that dies takes the program with it, but not its settings: they are saved, and
+// the start-at-logon entry written, on the way out.
+TEST_F(ProgramRun, SettingsSurviveTheXServersDeath) {
+    WriteSettings("ComPort=0\r\nAutoLoad=1\r\n");
+    const pid_t program = Start({"--"});
+    ASSERT_TRUE(WaitUntil([&] { return Window("Reradav \\(Inactive\\)", true); }, 20s)) << Log();
+    desk_.X().Kill();
+    std::erase(started_, program);
+    EXPECT_EQ(WaitForExit(program, 10s), 1) << Log();
+    EXPECT_NE(Saved().find("\nKeyTrans255="), std::string::npos) << Saved();
+    EXPECT_TRUE(std::filesystem::exists(folder_ / "config/autostart/reradav.desktop"));
+}
+
 class Tray : public ProgramRun {
   protected:
     Tray() { withTarget_ = false; }  // the target would take the focus from the menu

@@ -57,6 +57,17 @@ TEST(FilesTest, FailuresNameTheFileAndLeaveNothingBehind) {
                         "\nCannot replace " + at + "dir: " + std::strerror(EISDIR) + "\n");
     EXPECT_EQ(ReadBytes(folder / "f"), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
+    // A read-only file stays as it was; a private one is made private again; a killed save's
+    // temporary goes at the next start, other files stay.
+    ::chmod((folder / "f").c_str(), 0444);
+    EXPECT_EQ(ReplaceFileAtomically(folder / "f", "new", 0600),
+              "Cannot replace " + at + "f: the file is read-only");
+    ::chmod((folder / "f").c_str(), 0644);
+    EXPECT_EQ(ReplaceFileAtomically(folder / "f", "new", 0600, FileMode::Always), "");
+    EXPECT_EQ(ModeOf(folder / "f"), "384");
+    WriteBytes(folder / ".f.Ab3dEf", ""), WriteBytes(folder / ".f.keep", "");
+    RemoveStaleTemporaries(folder / "f");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 3);
 }
 
 }  // namespace

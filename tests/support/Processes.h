@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace reradav::test {
@@ -40,6 +41,8 @@ class XvfbServer {
   public:
     XvfbServer() = default;
     ~XvfbServer() { Stop(pid_); }
+    // The server dies, as at a logout that ends X first.
+    void Kill() { Stop(std::exchange(pid_, -1)); }
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
 

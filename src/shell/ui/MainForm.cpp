@@ -10,6 +10,7 @@
 #include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <utility>
 
 #include "common/ui/Windows1252.h"
 #include "lock/ui/Form1.h"
@@ -146,6 +147,12 @@ void MainForm::ShowAsLoaded() {
         return;  // in the tray
     }
     show();
+}
+
+void MainForm::SaveBeforeExit() {
+    if (!std::exchange(unloaded_, true)) {
+        (void)SaveSettings(settingsFile_, settings_, *this, devices_);
+    }
 }
 
 std::string MainForm::Form_Unload() {

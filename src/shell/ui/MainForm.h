@@ -47,6 +47,9 @@ class MainForm : public QMainWindow,
     // Shutdown: every setting saved once and the tray icon removed. Returns "" or why the
     // save failed.
     std::string Form_Unload();
+    // Saves the settings unless the window already did, touching nothing on the screen: the
+    // process is ending without the window system.
+    void SaveBeforeExit();
     // After start-up: shown as the loaded state says, or left in the tray.
     void ShowAsLoaded();
 
