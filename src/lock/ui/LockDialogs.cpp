@@ -1,5 +1,6 @@
 #include "lock/ui/LockDialogs.h"
 
+#include <QIcon>
 #include <QLineEdit>
 #include <QScreen>
 #include <QToolTip>
@@ -51,6 +52,7 @@ void CentreOnScreen(QWidget& window) {
 }
 
 void SetUpPasswordBox(QLineEdit& box) {
+    box.window()->setWindowIcon(QIcon(QStringLiteral(":/reradav.svg")));
     box.setEchoMode(QLineEdit::Password);
     box.setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     box.setValidator(new Windows1252Validator(box));

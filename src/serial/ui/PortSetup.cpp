@@ -70,6 +70,9 @@ PortSetup::PortSetup(AppSettings& settings, const SerialComponent& serial, PortC
         completer->setCompletionMode(QCompleter::PopupCompletion);
     }
 
+    // Enter confirms what is shown; the beep-string box is not where a user starts.
+    ui_->OK_Button->setDefault(true);
+    ui_->OK_Button->setFocus();
     connect(ui_->OK_Button, &QPushButton::clicked, this, &PortSetup::accept);
     connect(ui_->Cancel_Button, &QPushButton::clicked, this, &PortSetup::reject);
     connect(ui_->HelpButton, &QPushButton::clicked, this, &PortSetup::ShowHelp);
