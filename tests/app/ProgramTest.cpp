@@ -96,15 +96,6 @@ TEST_P(FrontEnd, ScansAreTypedAndAQuitInAReadFinishesItThenSaves) {
     }
 }
 
-TEST_P(FrontEnd, AMissingPortIsShownAndNothingIsLost) {
-    WriteSettings("Device9=" + (folder_ / "gone").string() + "\r\nComPort=9\r\n");
-    const pid_t program = Start({GetParam() ? "--headless" : "--"});
-    EXPECT_TRUE(WaitUntil([&] { return Shows("Error: .*No such file or directory.*"); }, 20s))
-        << Log();
-    EXPECT_EQ(End(program, GetParam() ? SIGHUP : SIGTERM), 0);
-    EXPECT_NE(Saved().find("\nComPort=9\r\n"), std::string::npos);
-}
-
 // A read that would type for a minute stops soon after a quit, between two keys, and the
 // settings are saved.
 TEST_P(FrontEnd, AQuitStopsALongReadSoon) {
@@ -198,7 +189,7 @@ TEST_F(ProgramRun, TheUnpluggedPortComesBackByItself) {
     plugIn(*device);  // open again, as when counted first
     EXPECT_TRUE(WaitUntil([&] { return opened(21); }, 2s));
     EXPECT_EQ(descriptors(), before);
-    EXPECT_EQ(End(program), 0);
+    EXPECT_EQ(End(program, SIGHUP), 0);
 }
 
 // An X server that dies takes the program with it, but not its settings: they are saved, and
@@ -212,6 +203,21 @@ TEST_F(ProgramRun, SettingsSurviveTheXServersDeath) {
     EXPECT_EQ(WaitForExit(program, 10s), 1) << Log();
     EXPECT_NE(Saved().find("\nKeyTrans255="), std::string::npos) << Saved();
     EXPECT_TRUE(std::filesystem::exists(folder_ / "config/autostart/reradav.desktop"));
+}
+
+// Killed in the middle, the program leaves the keymap as it was: its guard clears the keys it
+// had lent to characters the layout lacks.
+TEST_F(ProgramRun, AKilledProgramsLentKeysAreCleared) {
+    WriteSettings("Device16=" + pty_.SlavePath() + "\r\nComPort=16\r\n");
+    const std::string before = desk_.X().KeyboardSnapshot();
+    const pid_t program = Start({"--headless"});
+    ASSERT_TRUE(WaitUntil([&] { return Log().find("Active On COM16") != std::string::npos; }, 20s));
+    pty_.CloseSlave();
+    pty_.Scan("\xE9\xF1\r");
+    ASSERT_TRUE(WaitUntil([&] { return desk_.Received().size() >= 4; }, 10s)) << Log();
+    ASSERT_NE(desk_.X().KeyboardSnapshot(), before) << "the keys are still lent";
+    kill(program, SIGKILL);
+    EXPECT_TRUE(WaitUntil([&] { return desk_.X().KeyboardSnapshot() == before; }, 5s));
 }
 
 class Tray : public ProgramRun {
