@@ -281,11 +281,17 @@ void MainForm::RefreshPortList() {
     for (int port = ComDevices::firstPort; port <= ComDevices::lastPort; ++port) {
         const std::string device = devices_.DeviceFor(port);
         const std::string stable = StableNameFor(device);
+        const QString whole = QString::fromLocal8Bit(
+            (stable.empty() ? device : device + " (" + stable + ")").c_str());
+        // Shortened in the middle to the width of the built-in names, so that a by-id name does
+        // not widen the window; whole in the entry's tool tip.
+        const QFontMetrics metrics = ui_->Combo1->fontMetrics();
         ui_->Combo1->setItemText(
             port, QString("COM%1 \u2014 %2")
                       .arg(port)
-                      .arg(QString::fromLocal8Bit(
-                          (stable.empty() ? device : device + " (" + stable + ")").c_str())));
+                      .arg(metrics.elidedText(whole, Qt::ElideMiddle,
+                                              metrics.horizontalAdvance("/dev/ttyUSB10"))));
+        ui_->Combo1->setItemData(port, whole, Qt::ToolTipRole);
     }
 }
 

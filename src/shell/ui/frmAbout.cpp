@@ -29,7 +29,11 @@ frmAbout::frmAbout(const QString& settingsFile, const QString& keyboard, Mode mo
     QPalette black = ui_->lblDisclaimer->palette();
     black.setColor(QPalette::WindowText, Qt::black);
     ui_->lblDisclaimer->setPalette(black);
-    ui_->lblDisclaimer->setText(Wrappable(DisclaimerText(settingsFile, keyboard)));
+    // A long path is shortened in the middle to two lines of the box; the tool tip has it whole.
+    const QString shown = ui_->lblDisclaimer->fontMetrics().elidedText(
+        settingsFile, Qt::ElideMiddle, 2 * ui_->lblDisclaimer->width() - 20);
+    ui_->lblDisclaimer->setText(Wrappable(DisclaimerText(shown, keyboard)));
+    ui_->lblDisclaimer->setToolTip(settingsFile);
 
     connect(ui_->cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 
