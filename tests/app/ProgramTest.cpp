@@ -208,13 +208,14 @@ TEST_F(ProgramRun, SettingsSurviveTheXServersDeath) {
 // Killed in the middle, the program leaves the keymap as it was: its guard clears the keys it
 // had lent to characters the layout lacks.
 TEST_F(ProgramRun, AKilledProgramsLentKeysAreCleared) {
-    WriteSettings("Device16=" + pty_.SlavePath() + "\r\nComPort=16\r\n");
+    WriteSettings("Device16=" + pty_.SlavePath() + "\r\nComPort=16\r\nPostamble=\r\n");
     const std::string before = desk_.X().KeyboardSnapshot();
     const pid_t program = Start({"--headless"});
     ASSERT_TRUE(WaitUntil([&] { return Log().find("Active On COM16") != std::string::npos; }, 20s));
     pty_.CloseSlave();
-    pty_.Scan("\xE9\xF1\r");
+    pty_.Scan("\xE9\xF1");
     ASSERT_TRUE(WaitUntil([&] { return desk_.Received().size() >= 4; }, 10s)) << Log();
+    std::this_thread::sleep_for(100ms);  // the last key let go; the loans last 500 ms more
     ASSERT_NE(desk_.X().KeyboardSnapshot(), before) << "the keys are still lent";
     kill(program, SIGKILL);
     EXPECT_TRUE(WaitUntil([&] { return desk_.X().KeyboardSnapshot() == before; }, 5s));
