@@ -344,24 +344,6 @@ std::optional<XkbNames> FromLocalectl(const CommandOutput& run) {
     return names;
 }
 
-// Which of SystemKeyboardNames's sources answered, by the same rules it follows.
-std::string SystemSource(const EnvLookup& env, const std::vector<std::string>& files) {
-    if (!env("XKB_DEFAULT_LAYOUT").value_or("").empty()) {
-        return "XKB_DEFAULT_* variables";
-    }
-    static const std::regex kLayoutSet(R"(^\s*XKBLAYOUT\s*=\s*["']?[^"'\s])");
-    for (const auto& path : files) {
-        std::ifstream in(path);
-        std::string line;
-        while (std::getline(in, line)) {
-            if (std::regex_search(line, kLayoutSet)) {
-                return path;
-            }
-        }
-    }
-    return "default";
-}
-
 }  // namespace
 
 CommandOutput RunCommand(std::chrono::milliseconds timeout) {
@@ -393,7 +375,9 @@ DesktopLayout DesktopKeyboardNames(const DesktopLayoutSources& sources) {
     if (auto names = FromLocalectl(run)) {
         return {*names, "localectl"};
     }
-    return {SystemKeyboardNames(env, sources.systemFiles), SystemSource(env, sources.systemFiles)};
+    DesktopLayout system;
+    system.names = SystemKeyboardNames(env, sources.systemFiles, &system.source);
+    return system;
 }
 
 DesktopLayoutSources ProcessDesktopLayoutSources() {

@@ -98,7 +98,11 @@ std::vector<std::string> SystemKeyboardFiles() {
     return {"/etc/default/keyboard", "/etc/vconsole.conf"};
 }
 
-XkbNames SystemKeyboardNames(const EnvLookup& env, const std::vector<std::string>& files) {
+XkbNames SystemKeyboardNames(const EnvLookup& env, const std::vector<std::string>& files,
+                             std::string* source) {
+    std::string unused;
+    std::string& from = source != nullptr ? *source : unused;
+    from = "default";
     XkbNames names;
     auto fromEnv = [&](const char* name) { return env(name).value_or(std::string()); };
     if (!fromEnv("XKB_DEFAULT_LAYOUT").empty()) {
@@ -111,6 +115,7 @@ XkbNames SystemKeyboardNames(const EnvLookup& env, const std::vector<std::string
         if (!fromEnv("XKB_DEFAULT_RULES").empty()) {
             names.rules = fromEnv("XKB_DEFAULT_RULES");
         }
+        from = "XKB_DEFAULT_* variables";
         return names;
     }
     for (const auto& path : files) {
@@ -124,6 +129,7 @@ XkbNames SystemKeyboardNames(const EnvLookup& env, const std::vector<std::string
         if (!values["XKBMODEL"].empty()) {
             names.model = values["XKBMODEL"];
         }
+        from = path;
         return names;
     }
     return names;

@@ -35,9 +35,11 @@ EnvLookup ProcessEnvironment();
 std::vector<std::string> SystemKeyboardFiles();
 
 // The keyboard layout a uinput device will be read with: libxkbcommon's XKB_DEFAULT_* variables
-// when XKB_DEFAULT_LAYOUT is set, else the system configuration file, else us.
+// when XKB_DEFAULT_LAYOUT is set, else the system configuration file, else us. `source`, when
+// given, says which answered: "XKB_DEFAULT_* variables", the file's path, or "default".
 XkbNames SystemKeyboardNames(const EnvLookup& env,
-                             const std::vector<std::string>& files = SystemKeyboardFiles());
+                             const std::vector<std::string>& files = SystemKeyboardFiles(),
+                             std::string* source = nullptr);
 
 // Answers VkKeyScanA from an XKB keymap: which key, with Shift and/or AltGr, types a character.
 // The 256 answers are computed once per keymap and group.
