@@ -54,9 +54,8 @@ TEST(RestoreCheck, TheTrayIconAndOpenActOnlyOnAWindowInTheTray) {
     t.settings.Password = "Secret", t.answer = "nope";
     t.check.Form_MouseMove(TrayEvent::DoubleClick);
     t.check.Form_MouseMove(TrayEvent::ContextMenu);
-    t.check.mnuOpen_Click();  // refused: the window never shows
-    t.answer = "";
-    t.check.mnuOpen_Click();  // cancelled
+    t.check.mnuOpen_Click();                 // refused: the window never shows
+    t.answer = "", t.check.mnuOpen_Click();  // cancelled
     t.answer = "Secret";
     t.check.mnuOpen_Click();
     t.state = kStateMaximised;

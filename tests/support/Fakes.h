@@ -192,7 +192,6 @@ class AltGrKeyboard : public RecordingKeyboard {
         return {};
     }
     bool CanTypeCharacter(std::uint8_t c) override { return c == 0xF1; }
-    std::string LayoutName() override { return "de"; }
 };
 
 }  // namespace reradav::test

@@ -42,8 +42,8 @@ TEST_F(MainFormTest, ThePortChoiceOpensThePortAndTheDisplayDrawsControlCharacter
     form.Devices().Set(16, (folder / "no-such-tty").string());
     form.RefreshPortList();
     const QComboBox* list = form.findChild<QComboBox*>("Combo1");  // long: cut in the middle
-    EXPECT_TRUE(list->itemData(16, Qt::ToolTipRole).toString().endsWith("/no-such-tty"));
-    EXPECT_TRUE(list->itemText(16).contains(QChar(0x2026)) && list->itemText(16).endsWith("tty"));
+    EXPECT_TRUE(list->itemData(16, Qt::ToolTipRole).toString().endsWith("/no-such-tty") &&
+                list->itemText(16).contains(QChar(0x2026)) && list->itemText(16).endsWith("tty"));
     form.SetCombo1ListIndex(16);
     EXPECT_TRUE(form.windowTitle().startsWith("Reradav (Error: "));
     form.SetDisplay(std::string("\x1F \r\x7F\xE9", 5));
