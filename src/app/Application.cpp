@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <cstdlib>
 
 #include "common/ui/Windows1252.h"
@@ -14,7 +16,7 @@ Application::Application(Beeper& beeper, std::filesystem::path settingsFile,
     : settingsFile_(std::move(settingsFile)),
       commandLine_(std::move(commandLine)),
       form_(beeper, messages_),
-      quitSignals_([this] { form_.close(); }) {
+      quitSignals_([this] { Quit(); }) {
     form_.Settings().ProgramPath = ProgramPathFor().string();
     form_.onPortSettings = [this] { ShowPortSettings(); };
     form_.onRegisterStartup = [](bool add, const std::string& command) {
@@ -40,15 +42,38 @@ Application::~Application() {
     running = nullptr;
 }
 
-void Application::Start() {
+bool Application::Start() {
     static const bool registered = std::atexit(SaveOnExit) == 0;
     running = registered ? this : nullptr;
     const std::string error = form_.Form_Load(settingsFile_, commandLine_);
+    loaded_ = true;
+    if (quitting_) {  // during the splash: the settings are loaded, so saving them loses nothing
+        form_.Quit();
+        return false;
+    }
     form_.ShowAsLoaded();
     if (!error.empty()) {
         messages_.Show(&form_, "The settings file could not be read; the defaults are used.\n" +
                                    FromWindows1252(error));
     }
+    return !quitting_;
+}
+
+// Before the settings are loaded, a close would save the defaults over them: the quit waits.
+// Dialogs are ended first: before the program's event loop runs (a start-up message), a quit
+// does not end theirs.
+void Application::Quit() {
+    quitting_ = true;
+    if (!loaded_) {
+        return;
+    }
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QDialog*>(widget);
+            dialog != nullptr && dialog->isVisible()) {
+            dialog->reject();
+        }
+    }
+    form_.Quit();
 }
 
 void Application::ShowPortSettings() {

@@ -20,17 +20,21 @@ class Application {
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    // Start-up; then the window is shown as its loaded state says.
-    void Start();
+    // Start-up; then the window is shown as its loaded state says. False when a quit signal
+    // came meanwhile: the program has ended the orderly way and no event loop is to run.
+    bool Start();
     MainForm& Window() { return form_; }
 
   private:
     void ShowPortSettings();
+    void Quit();
 
     std::filesystem::path settingsFile_;
     std::string commandLine_;
     QtMessageBoxes messages_;
     MainForm form_;
+    bool loaded_ = false;
+    bool quitting_ = false;
     QuitSignals quitSignals_;
 };
 

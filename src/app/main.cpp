@@ -30,8 +30,7 @@ static int RunWindowed(int& argc, char** argv, const std::string& commandLine) {
     }
     CanberraBeeper beeper;
     Application program(beeper, SettingsPath(), commandLine);
-    program.Start();
-    return QApplication::exec();
+    return program.Start() ? QApplication::exec() : 0;
 }
 
 // The keymap guard is this program run again; it is no user's command, so it is not in --help.

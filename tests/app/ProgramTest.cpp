@@ -53,6 +53,15 @@ class ProgramRun : public ::testing::Test {
         return Xdo({"search", shown ? "--onlyvisible" : "--name", "--name", "^" + title + "$"});
     }
 
+    // Focuses the window with this title, types the text, then the key. Each its own xdotool:
+    // one that acts on a window which then closes dies of the X error with the key held down,
+    // and its autorepeat closes the next menu or dialog.
+    void Answer(const std::string& title, const std::string& text, const std::string& key) {
+        Xdo({"search", "--onlyvisible", "--name", "^" + title + "$", "windowfocus", "--sync"});
+        Xdo({"type", text});
+        Xdo({"key", key});
+    }
+
     bool withTarget_ = true;
     KeyTargetDesk desk_;
     ScannerPty pty_;
@@ -128,8 +137,7 @@ TEST_F(ProgramRun, ADialogClickedOpenDuringTypingWaitsForTheRead) {
     EXPECT_EQ(snapshot.substr(snapshot.find("down:")), "down:");
     std::this_thread::sleep_for(600ms);  // autorepeat would type into the dialog meanwhile
     EXPECT_EQ(desk_.Received(), std::string(2000, 'j'));
-    Xdo({"search", "--name", "^Reradav Serial Port Settings$", "windowfocus", "--sync", "key",
-         "Return"});
+    Answer("Reradav Serial Port Settings", "", "Return");
     EXPECT_TRUE(WaitUntil([&] { return !Window("Reradav Serial Port Settings", true); }, 10s));
     EXPECT_EQ(End(started_.back()), 0);
     EXPECT_NE(Saved().find("\nScannerBeepString=7\r\n"), std::string::npos) << Saved();
@@ -205,6 +213,19 @@ TEST_F(ProgramRun, SettingsSurviveTheXServersDeath) {
     EXPECT_TRUE(std::filesystem::exists(folder_ / "config/autostart/reradav.desktop"));
 }
 
+// A quit signal ends the program from a message box that waits at start-up; the failed save
+// is told on standard error, not in a second box.
+TEST_F(ProgramRun, AQuitSignalEndsTheProgramFromAStartUpMessage) {
+    std::filesystem::create_directory(settings_);
+    const pid_t program = Start({"--"});
+    const auto message = [&] {
+        return Window("Reradav \\(Inactive\\)", true) && Window("Reradav", true);
+    };
+    ASSERT_TRUE(WaitUntil(message, 20s)) << Log();
+    EXPECT_EQ(End(program), 0);
+    EXPECT_NE(Log().find("The settings could not be saved."), std::string::npos) << Log();
+}
+
 // Killed in the middle, the program leaves the keymap as it was: its guard clears the keys it
 // had lent to characters the layout lacks.
 TEST_F(ProgramRun, AKilledProgramsLentKeysAreCleared) {
@@ -226,7 +247,10 @@ class Tray : public ProgramRun {
     Tray() { withTarget_ = false; }  // the target would take the focus from the menu
 };
 
-TEST_F(Tray, StartsInTheTrayAndComesBackThroughTheIconMenu) {
+// A lock that holds through every refusal (Esc, a wrong and an empty answer, 50 in a row), each
+// leaving the icon's menu working and the window saved as in the tray; the right password
+// shows the window.
+TEST_F(Tray, StartsInTheTrayAndTheLockHoldsThroughEveryRefusal) {
     started_.push_back(Spawn(FindProgram("trayer").value_or("trayer"),
                              {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width",
                               "64", "--height", "32", "--SetDockType", "false"}));
@@ -236,7 +260,7 @@ TEST_F(Tray, StartsInTheTrayAndComesBackThroughTheIconMenu) {
     WriteSettings("ComPort=3\r\nDevice3=" + (folder_ / "gone").string() +
                   "\r\nPassword=Geheim\r\n");
     const std::string main = "Reradav \\(Error: .*\\)";
-    Start({"/M"});
+    pid_t program = Start({"/M"});
     ASSERT_TRUE(WaitUntil([&] { return Window(main); }, 20s)) << Log();
     std::this_thread::sleep_for(500ms);
     EXPECT_FALSE(Window(main, true)) << "a /M start shows only the icon";
@@ -244,19 +268,39 @@ TEST_F(Tray, StartsInTheTrayAndComesBackThroughTheIconMenu) {
     // The icon sits at the start of the tray: a double-click shows the about box.
     Xdo({"mousemove", "12", "16", "click", "--repeat", "2", "--delay", "80", "1"});
     EXPECT_TRUE(WaitUntil([&] { return Window("About Reradav", true); }, 10s));
-    Xdo({"search", "--name", "^About Reradav$", "windowfocus", "--sync", "key", "Escape"});
+    Answer("About Reradav", "", "Escape");
     EXPECT_TRUE(WaitUntil([&] { return !Window("About Reradav", true); }, 10s));
-    // The menu's first item, Open Reradav, asks for the password, then restores the window; a
-    // busy machine may open the menu too late for the keys, so the menu is tried again.
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            Xdo({"mousemove", "12", "16", "click", "3", "sleep", "0.5", "key", "Down", "Return"});
-            return WaitUntil([&] { return Window("Reradav Password", true); }, 3s);
-        },
-        30s));
-    EXPECT_FALSE(Window(main, true)) << "not before the password";
-    Xdo({"search", "--name", "^Reradav Password$", "windowfocus", "--sync", "type", "Geheim"});
-    Xdo({"key", "Return"});
+    // The menu opens where it was asked for, over the icon; its first item is Open Reradav.
+    const auto open = [&] {
+        Xdo({"mousemove", "12", "16", "click", "3"});
+        return WaitUntil(
+                   [&] {
+                       return Xdo({"search", "--onlyvisible", "--class", "reradav",
+                                   "getwindowgeometry", "%2"});
+                   },
+                   10s) &&
+               Xdo({"mousemove", "60", "27", "click", "1"}) &&
+               WaitUntil([&] { return Window("Reradav Password", true); }, 10s);
+    };
+    for (int refusal = 0; refusal < 50; ++refusal) {
+        ASSERT_TRUE(open()) << "after " << refusal << " refusals";
+        Answer("Reradav Password", refusal % 3 == 1 ? "wrong" : "",
+               refusal % 3 == 0 ? "Escape" : "Return");
+        if (refusal % 3 == 1) {
+            ASSERT_TRUE(WaitUntil([&] { return Window("Reradav", true); }, 10s));
+            Answer("Reradav", "", "Return");
+        }
+        ASSERT_TRUE(WaitUntil([&] { return !Window("Reradav( Password)?", true); }, 10s));
+        EXPECT_FALSE(Window(main, true)) << "refusal " << refusal;
+    }
+    // A quit while the prompt is open ends the program and saves it locked in the tray.
+    ASSERT_TRUE(open());
+    EXPECT_EQ(End(program), 0);
+    EXPECT_NE(Saved().find("\nWindowState=1\r\n"), std::string::npos) << Saved();
+    program = Start({});
+    ASSERT_TRUE(WaitUntil([&] { return Window(main); }, 20s)) << Log();
+    ASSERT_TRUE(open());
+    Answer("Reradav Password", "Geheim", "Return");
     EXPECT_TRUE(WaitUntil([&] { return Window(main, true); }, 10s));
 }
 

@@ -10,6 +10,7 @@
 #include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <cstdio>
 #include <utility>
 
 #include "common/ui/Windows1252.h"
@@ -155,6 +156,11 @@ void MainForm::SaveBeforeExit() {
     }
 }
 
+void MainForm::Quit() {
+    quitFromOutside_ = true;
+    close();
+}
+
 std::string MainForm::Form_Unload() {
     unloaded_ = true;
     std::string error = SaveSettings(settingsFile_, settings_, *this, devices_);
@@ -270,8 +276,11 @@ void MainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     const std::string error = Form_Unload();
-    if (!error.empty()) {
-        messages_.Show(this, "The settings could not be saved.\n" + FromWindows1252(error));
+    const QString message = "The settings could not be saved.\n" + FromWindows1252(error);
+    if (!error.empty() && quitFromOutside_) {
+        std::fprintf(stderr, "reradav: %s\n", qPrintable(message));
+    } else if (!error.empty()) {
+        messages_.Show(this, message);
     }
     event->accept();
     QApplication::quit();

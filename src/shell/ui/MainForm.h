@@ -52,6 +52,9 @@ class MainForm : public QMainWindow,
     void SaveBeforeExit();
     // After start-up: shown as the loaded state says, or left in the tray.
     void ShowAsLoaded();
+    // A quit from outside (a signal): closed as by Exit, but a failed save is told on standard
+    // error, since no one may be there to answer a message box.
+    void Quit();
 
     AppSettings& Settings() { return settings_; }
     ComDevices& Devices() { return devices_; }
@@ -129,6 +132,7 @@ class MainForm : public QMainWindow,
     QMenu* mnuPopup_ = nullptr;
     QPointer<frmAbout> about_;  // the box shown from the tray, while it is open
     bool unloaded_ = false;
+    bool quitFromOutside_ = false;
 };
 
 // How the terminal-style display shows a read: control characters as their OEM glyphs
