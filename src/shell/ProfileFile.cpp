@@ -4,13 +4,19 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
+#include "common/CodePage1252.h"
 #include "common/Files.h"
+#include "common/Unicode.h"
 
 namespace reradav {
 namespace {
 
 constexpr std::size_t npos = std::string::npos;
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
@@ -62,16 +68,67 @@ std::string EncodeValue(std::string_view value) {
 
 }  // namespace
 
-ProfileFile::ProfileFile(std::string_view bytes) {
-    while (!bytes.empty()) {
-        std::size_t end = bytes.find('\n');
-        std::string_view line = bytes.substr(0, end);
-        bytes.remove_prefix(end == npos ? bytes.size() : end + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
+bool ProfileFile::Parse(std::string_view bytes) {
+    *this = ProfileFile();
+    std::string text;
+    if (bytes.starts_with(kUtf8Mark)) {
+        text = bytes.substr(kUtf8Mark.size());
+        encoding_ = Encoding::Utf8;
+        if (!DecodeUtf8(text)) {
+            return false;
         }
-        lines_.push_back(ParseLine(std::string(line)));
+    } else if (bytes.starts_with(kUtf16LittleMark) || bytes.starts_with(kUtf16BigMark)) {
+        const bool big = bytes.starts_with(kUtf16BigMark);
+        const std::optional<std::u32string> decoded = DecodeUtf16(bytes.substr(2), big);
+        if (!decoded) {
+            return false;
+        }
+        text = EncodeUtf8(*decoded);
+        encoding_ = big ? Encoding::Utf16BigEndian : Encoding::Utf16LittleEndian;
+    } else {
+        text = bytes;
     }
+    if (text.find('\0') != npos) {
+        *this = ProfileFile();
+        return false;
+    }
+    bool firstEnd = true;
+    for (std::string_view rest = text; !rest.empty();) {
+        const std::size_t end = rest.find_first_of("\r\n");
+        lines_.push_back(ParseLine(std::string(rest.substr(0, end))));
+        if (end == npos) {
+            break;
+        }
+        const std::size_t length = rest.substr(end).starts_with("\r\n") ? 2 : 1;
+        if (std::exchange(firstEnd, false)) {
+            lineEnd_ = rest.substr(end, length);
+        }
+        rest.remove_prefix(end + length);
+    }
+    return true;
+}
+
+std::string ProfileFile::ToProgram(std::string_view text) const {
+    if (encoding_ == Encoding::Windows1252) {
+        return std::string(text);
+    }
+    std::string bytes;
+    for (const char32_t u : DecodeUtf8(text).value_or(U"")) {
+        const int byte = UnicodeToWindows1252(u);
+        bytes += byte < 0 ? '?' : static_cast<char>(byte);
+    }
+    return bytes;
+}
+
+std::string ProfileFile::FromProgram(std::string_view bytes) const {
+    if (encoding_ == Encoding::Windows1252) {
+        return std::string(bytes);
+    }
+    std::u32string text;
+    for (const char byte : bytes) {
+        text += Windows1252ToUnicode(static_cast<std::uint8_t>(byte));
+    }
+    return EncodeUtf8(text);
 }
 
 ProfileFile::Line ProfileFile::ParseLine(std::string raw) {
@@ -127,7 +184,10 @@ std::string ProfileFile::Load(const std::filesystem::path& file) {
         bytes.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
-    *this = ProfileFile(bytes);
+    if (!Parse(bytes)) {
+        return "Cannot read " + file.string() +
+               ": it is not text (Windows-1252, or UTF-8 or UTF-16 with a byte-order mark)";
+    }
     return {};
 }
 
@@ -167,7 +227,7 @@ std::optional<std::string> ProfileFile::Find(std::string_view section, std::stri
     if (i == npos) {
         return std::nullopt;
     }
-    return lines_[i].value.substr(0, kMaxValueLength);
+    return ToProgram(lines_[i].value).substr(0, kMaxValueLength);
 }
 
 std::string ProfileFile::GetString(std::string_view section, std::string_view key,
@@ -178,21 +238,21 @@ std::string ProfileFile::GetString(std::string_view section, std::string_view ke
 
 void ProfileFile::WriteString(std::string_view section, std::string_view key,
                               std::string_view value) {
-    std::string line = std::string(key) + "=" + EncodeValue(value);
+    std::string line = FromProgram(std::string(key) + "=" + EncodeValue(value));
     std::size_t header = FindSection(section);
     if (header == npos) {
         if (!lines_.empty() && !Trim(lines_.back().raw).empty()) {
             lines_.push_back(ParseLine(""));  // keep sections apart
         }
-        lines_.push_back(ParseLine("[" + std::string(section) + "]"));
+        lines_.push_back(ParseLine(FromProgram("[" + std::string(section) + "]")));
         lines_.push_back(ParseLine(std::move(line)));
         return;
     }
     std::size_t i = FindKey(header, key);
     if (i != npos) {
         Line& existing = lines_[i];
-        Line replacement = ParseLine(existing.name + "=" + EncodeValue(value));
-        if (replacement.value != existing.value) {
+        Line replacement = ParseLine(existing.name + "=" + FromProgram(EncodeValue(value)));
+        if (ToProgram(replacement.value) != ToProgram(existing.value)) {
             existing = std::move(replacement);
         }
         return;
@@ -208,9 +268,20 @@ std::string ProfileFile::Text() const {
     std::string text;
     for (const Line& line : lines_) {
         text += line.raw;
-        text += "\r\n";
+        text += lineEnd_;
     }
-    return text;
+    switch (encoding_) {
+        case Encoding::Windows1252:
+            return text;
+        case Encoding::Utf8:
+            return std::string(kUtf8Mark) + text;
+        case Encoding::Utf16LittleEndian:
+        case Encoding::Utf16BigEndian:
+            break;
+    }
+    const bool big = encoding_ == Encoding::Utf16BigEndian;
+    return std::string(big ? kUtf16BigMark : kUtf16LittleMark) +
+           EncodeUtf16(DecodeUtf8(text).value_or(U""), big);
 }
 
 std::string ProfileFile::Save(const std::filesystem::path& file) const {

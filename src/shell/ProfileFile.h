@@ -18,18 +18,25 @@ namespace reradav {
 // - a value is cut to kMaxValueLength characters when read;
 // - lines that are not keys of a section that is written (comments, blank lines, unknown keys,
 //   unknown sections, text before the first section) stay as they are, where they are;
-// - LF or CRLF line ends are read; every line is written with CRLF.
-// Text is bytes (Windows-1252 in practice) and is never transcoded.
+// - CRLF, LF and a lone CR anywhere end a line; every line is written with the file's first
+//   line end (CRLF in a new file).
+// The program's text is Windows-1252 bytes, and so is a file without a byte-order mark, taken
+// as it is. A file that starts with one is UTF-8 or UTF-16 (Windows' own profile functions
+// write UTF-16LE): its values are given in Windows-1252, a character that lacks reading as
+// "?", and it is written back in its own encoding, every line not written keeping every
+// character.
 class ProfileFile {
   public:
     // A value of 199 characters fills the 200-character buffer the program reads with.
     static constexpr std::size_t kMaxValueLength = 199;
 
     ProfileFile() = default;
-    explicit ProfileFile(std::string_view bytes);
+    // Bytes that are not text in any of the encodings above give an empty profile.
+    explicit ProfileFile(std::string_view bytes) { (void)Parse(bytes); }
 
     // Reads the file. A missing file is an empty profile, not an error (first start). Any other
-    // failure leaves the profile empty and returns a message; "" on success.
+    // failure, bytes that are not text included, leaves the profile empty and returns a
+    // message; "" on success.
     [[nodiscard]] std::string Load(const std::filesystem::path& file);
 
     // The value of a key, or nullopt when the section or the key is absent. A key present with
@@ -51,7 +58,7 @@ class ProfileFile {
     // cut at its first CR or LF, which is all a reader would see of it anyway.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
-    // The file's bytes: every line followed by CRLF.
+    // The file's bytes: every line followed by the line end, in the file's encoding.
     std::string Text() const;
 
     // Replaces the file atomically: a temporary file in the same folder is written, flushed to
@@ -61,6 +68,7 @@ class ProfileFile {
     [[nodiscard]] std::string Save(const std::filesystem::path& file) const;
 
   private:
+    enum class Encoding { Windows1252, Utf8, Utf16LittleEndian, Utf16BigEndian };
     enum class LineKind { Other, Section, Key };
     struct Line {
         std::string raw;  // without its line end
@@ -69,7 +77,14 @@ class ProfileFile {
         std::string value;  // key value, trimmed and unquoted, not yet cut
     };
 
+    // False for bytes that are not text (a NUL, invalid UTF-8 or UTF-16); the profile is then
+    // empty.
+    [[nodiscard]] bool Parse(std::string_view bytes);
     static Line ParseLine(std::string raw);
+    // Between the program's Windows-1252 and the file's text as held in `lines_` (UTF-8 for a
+    // file with a byte-order mark).
+    std::string ToProgram(std::string_view text) const;
+    std::string FromProgram(std::string_view bytes) const;
     // Index of the first line of the section's header, or npos.
     std::size_t FindSection(std::string_view section) const;
     // One past the section's last line (the next header or the end).
@@ -77,6 +92,8 @@ class ProfileFile {
     std::size_t FindKey(std::size_t header, std::string_view key) const;
 
     std::vector<Line> lines_;
+    Encoding encoding_ = Encoding::Windows1252;
+    std::string lineEnd_ = "\r\n";
 };
 
 }  // namespace reradav

@@ -49,9 +49,42 @@ TEST(ProfileFileTest, WritesInPlaceAfterTheSectionOrAtTheEnd) {
         ProfileFile profile(before);
         profile.WriteString("S", key, value);
         std::string text = profile.Text();
-        for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
-            text.replace(at, 2, "|");
+        for (std::size_t at; (at = text.find_first_of("\r\n")) != std::string::npos;)
+            text.replace(at, text.compare(at, 2, "\r\n") == 0 ? 2 : 1, "|");
         EXPECT_EQ(text, after) << before;
+    }
+}
+
+// Windows' UTF-16 files, an editor's UTF-8 with a byte-order mark, CR line ends: read alike,
+// written back in their own encoding and line ends, with no second section. In UTF-16 rows,
+// each byte below stands for the character of that number, and \x01 for "п" (U+043F).
+TEST(ProfileFileTest, EveryEncodingAndLineEndIsReadAndKept) {
+    const auto utf16 = [](std::string_view text, bool big) {
+        std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+        for (const char c : text) {
+            const char units[2] = {c == '\x01' ? '\x3F' : c, c == '\x01' ? '\x04' : '\0'};
+            bytes += {units[big ? 1 : 0], units[big ? 0 : 1]};
+        }
+        return bytes;
+    };
+    const std::string before = "[Reradav]\r\nPassword=\xE9\x01\r\n; \x01\r\n";
+    const std::string after = "[Reradav]\r\nPassword=\xE9\x01\r\n; \x01\r\nBeep=1\r\n";
+    const std::string rows[][2] = {
+        {"[reradav]\r\nPassword=\xE9?\r\n; x\r\n",
+         "[reradav]\r\nPassword=\xE9?\r\n; x\r\nBeep=1\r\n"},
+        {"[reradav]\rPassword=\xE9?\r; x", "[reradav]\rPassword=\xE9?\r; x\rBeep=1\r"},
+        {"\xEF\xBB\xBF[reradav]\nPassword=\xC3\xA9\xD0\xBF\n; \xD0\xBF\n",
+         "\xEF\xBB\xBF[reradav]\nPassword=\xC3\xA9\xD0\xBF\n; \xD0\xBF\nBeep=1\n"},
+        {utf16(before, false), utf16(after, false)},
+        {utf16(before, true), utf16(after, true)}};
+    for (const auto& [bytes, written] : rows) {
+        ProfileFile profile(bytes);
+        EXPECT_EQ(profile.GetString("Reradav", "Password", "-"), "\xE9?") << bytes;
+        profile.WriteString("Reradav", "Password", "\xE9?");  // reads the same: left as it is
+        profile.WriteString("Reradav", "Beep", "1");
+        EXPECT_TRUE(profile.Text() == written) << bytes;
+        profile.WriteString("Reradav", "Password", "\x80");
+        EXPECT_EQ(ProfileFile(profile.Text()).GetString("Reradav", "Password", "-"), "\x80");
     }
 }
 

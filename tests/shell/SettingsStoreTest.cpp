@@ -83,7 +83,7 @@ TEST(SettingsStoreTest, UnusableValuesAreMappedToUsableOnes) {
               "2,click BeepOnInput,4,1,0,0,0,,0,0,32767");
 }
 
-// An unreadable file loads as defaults and is not overwritten.
+// An unreadable file, or one that is not text, loads as defaults and is not overwritten.
 TEST(SettingsStoreTest, AnUnreadableFileIsNotOverwritten) {
     TempFolder folder;
     const std::filesystem::path file = folder / "default.vav";
@@ -97,6 +97,16 @@ TEST(SettingsStoreTest, AnUnreadableFileIsNotOverwritten) {
     EXPECT_EQ(error.substr(error.size() - 20), "; settings not saved");
     EXPECT_EQ(s.controls.log[16], "RegisterStartup");  // runs all the same
     EXPECT_TRUE(std::filesystem::is_directory(file));
+    std::filesystem::remove(file);
+    using namespace std::string_literals;
+    for (const std::string& bytes :
+         {"\xFF\xFE[\0R\0\0"s, "\xFE\xFF\xDC\0"s, "\xEF\xBB\xBF\xC3["s, "[R]\0"s}) {
+        WriteBytes(file, bytes);
+        EXPECT_NE(LoadSettings(file, "", s.settings, s.controls, s.devices).find("is not text"),
+                  std::string::npos);
+        EXPECT_NE(SaveSettings(file, s.settings, s.controls, s.devices), "");
+        EXPECT_TRUE(ReadBytes(file) == bytes);
+    }
 }
 
 }  // namespace
