@@ -11,13 +11,13 @@
 
 namespace reradav {
 
-Application::Application(Beeper& beeper, std::filesystem::path settingsFile,
-                         std::string commandLine)
-    : settingsFile_(std::move(settingsFile)),
+Application::Application(Beeper& beeper, const SettingsPlace& settings, std::string commandLine)
+    : settingsFile_(settings.file),
       commandLine_(std::move(commandLine)),
       form_(beeper, messages_),
       quitSignals_([this] { Quit(); }) {
     form_.Settings().ProgramPath = ProgramPathFor().string();
+    form_.SetSettingsOrigin(OriginText(settings));
     form_.onPortSettings = [this] { ShowPortSettings(); };
     form_.onRegisterStartup = [](bool add, const std::string& command) {
         RegisterStartup(add, command, ConfigHome().string());

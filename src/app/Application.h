@@ -6,6 +6,7 @@
 
 #include "readproc/Beeper.h"
 #include "shell/linux/QuitSignals.h"
+#include "shell/linux/SettingsLocation.h"
 #include "shell/ui/MainForm.h"
 #include "shell/ui/MessageBoxes.h"
 
@@ -15,7 +16,7 @@ namespace reradav {
 // logon, the help, and the signals that end it the orderly way.
 class Application {
   public:
-    Application(Beeper& beeper, std::filesystem::path settingsFile, std::string commandLine);
+    Application(Beeper& beeper, const SettingsPlace& settings, std::string commandLine);
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;

@@ -82,13 +82,16 @@ Headless::Headless(Beeper& beeper, std::ostream& log, std::unique_ptr<KeyboardPl
 
 Headless::~Headless() = default;
 
-void Headless::Load(const std::filesystem::path& settingsFile) {
-    settingsFile_ = settingsFile;
+void Headless::Load(const SettingsPlace& place) {
+    settingsFile_ = place.file;
+    if (const std::string origin = OriginText(place); !origin.empty()) {
+        Log("settings: " + origin);
+    }
     InitKeyTrans(settings_.KeyTrans);
     // The window's own command line switch ("/M") means nothing here: the window state is
     // loaded and saved as it is.
     loading_ = true;
-    const std::string error = LoadSettings(settingsFile, "", settings_, *this, devices_);
+    const std::string error = LoadSettings(settingsFile_, "", settings_, *this, devices_);
     loading_ = false;
     if (!error.empty()) {
         Log("reradav: " + ReadableText(error) + "; the defaults are used");
@@ -196,7 +199,7 @@ int RunHeadless(int& argc, char** argv) {
         std::cerr << "reradav: warning: a signal will end the program without saving the "
                      "settings\n";
     }
-    headless.Load(SettingsPath());
+    headless.Load(SettingsPlaceNow());
     return QCoreApplication::exec();
 }
 

@@ -15,6 +15,7 @@
 #include "engine/Engine.h"
 #include "readproc/Beeper.h"
 #include "serial/ComDevices.h"
+#include "shell/linux/SettingsLocation.h"
 
 namespace reradav {
 
@@ -29,6 +30,7 @@ std::string ReadableText(const std::string& bytes);
 //   port: Active On COM16          the port status, whenever it changes
 //   read: 4006381333931{TAB}       each read as displayed (with its postamble)
 //   keyboard: ...                  why nothing can be typed, when no keyboard opened
+//   settings: ...                  why a settings file beside the program is not used
 // No window of ours ever has the focus, so every read is typed.
 class Headless : public MainWindowView, public SettingsControls {
   public:
@@ -41,7 +43,7 @@ class Headless : public MainWindowView, public SettingsControls {
 
     // Start-up as the window's: built-in translation table, then the settings, which open the
     // saved port; then one status line. An unreadable file is logged and the defaults are used.
-    void Load(const std::filesystem::path& settingsFile);
+    void Load(const SettingsPlace& place);
     // The orderly end: no new read starts, one being typed is finished, then the settings are
     // saved once. `done` gets the exit status: 0, or 1 when the save failed (logged). Later
     // calls are ignored.

@@ -29,7 +29,7 @@ static int RunWindowed(int& argc, char** argv, const std::string& commandLine) {
         return 0;
     }
     CanberraBeeper beeper;
-    Application program(beeper, SettingsPath(), commandLine);
+    Application program(beeper, SettingsPlaceNow(), commandLine);
     return program.Start() ? QApplication::exec() : 0;
 }
 

@@ -226,6 +226,22 @@ TEST_F(ProgramRun, AQuitSignalEndsTheProgramFromAStartUpMessage) {
     EXPECT_NE(Log().find("The settings could not be saved."), std::string::npos) << Log();
 }
 
+// A file beside the program in a folder everyone can write to is not trusted, nor changed: the
+// user's own file is used, and the log says why.
+TEST_F(ProgramRun, SettingsWhereOthersCanWriteAreNotUsed) {
+    WriteSettings("KeyTrans49=planted\r\n");
+    std::filesystem::permissions(folder_, std::filesystem::perms::all);
+    const pid_t program = Start({"--headless"});
+    ASSERT_TRUE(WaitUntil([&] { return Log().find("port: ") != std::string::npos; }, 20s));
+    EXPECT_NE(Log().find("settings: Not " + settings_.string() + ": others can write there.\n"),
+              std::string::npos)
+        << Log();
+    EXPECT_EQ(End(program), 0);
+    EXPECT_EQ(Saved(), "[Reradav]\r\nKeyTrans49=planted\r\n");
+    EXPECT_NE(ReadBytes(folder_ / "config/reradav/default.vav").find("\nKeyTrans49=1\r\n"),
+              std::string::npos);
+}
+
 // Killed in the middle, the program leaves the keymap as it was: its guard clears the keys it
 // had lent to characters the layout lacks.
 TEST_F(ProgramRun, AKilledProgramsLentKeysAreCleared) {

@@ -1,6 +1,7 @@
 #include "shell/linux/SettingsLocation.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -44,6 +45,16 @@ std::optional<std::string> HomeFromUserDatabase() {
     return std::string(found->pw_dir);
 }
 
+// A missing path is no one's.
+bool OthersCanWrite(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return false;
+    }
+    return (status.st_uid != ::getuid() && status.st_uid != 0) ||
+           (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
 }  // namespace
 
 EnvLookup UserEnvironment() {
@@ -72,17 +83,28 @@ std::filesystem::path ConfigHome() {
     return ConfigHomeFor(UserEnvironment());
 }
 
-std::filesystem::path SettingsPathFor(const std::filesystem::path& programFolder,
-                                      bool programFolderWritable, const EnvLookup& env) {
-    const bool portable =
-        programFolderWritable && !programFolder.empty() && !UnderUsr(programFolder);
-    if (!portable) {
-        const std::filesystem::path configHome = ConfigHomeFor(env);
-        if (!configHome.empty()) {
-            return configHome / "reradav" / kSettingsFileName;
-        }
+SettingsPlace SettingsPlaceFor(const ProgramFolder& folder, const EnvLookup& env) {
+    const std::filesystem::path beside = folder.path / kSettingsFileName;
+    const bool ours = !folder.path.empty() && !folder.othersCanWrite;
+    const std::filesystem::path configHome = ConfigHomeFor(env);
+    if ((ours && folder.writable && !UnderUsr(folder.path)) || configHome.empty()) {
+        return {beside, {}, {}};
     }
-    return programFolder / kSettingsFileName;
+    SettingsPlace place{configHome / "reradav" / kSettingsFileName, {}, {}};
+    if (folder.hasSettings && ours) {
+        place.startFrom = beside;
+    } else if (!folder.path.empty() && folder.othersCanWrite &&
+               (folder.hasSettings || folder.writable)) {
+        place.why = "Not " + beside.string() + ": others can write there.";
+    }
+    return place;
+}
+
+std::string OriginText(const SettingsPlace& place) {
+    if (!place.why.empty() || place.startFrom.empty()) {
+        return place.why;
+    }
+    return "First settings from " + place.startFrom.string() + ".";
 }
 
 std::filesystem::path ProgramPathFor(const std::filesystem::path& exeLink) {
@@ -97,14 +119,27 @@ std::filesystem::path ProgramPathFor(const std::filesystem::path& exeLink) {
     return target;
 }
 
-std::filesystem::path SettingsPath() {
-    const std::filesystem::path folder = ProgramPathFor().parent_path();
-    const bool writable = !folder.empty() && ::access(folder.c_str(), W_OK) == 0;
-    const std::filesystem::path path = SettingsPathFor(folder, writable, UserEnvironment());
-    if (path.parent_path() != folder) {
-        MakePrivateFolders(path.parent_path());
+SettingsPlace SettingsPlaceNow() {
+    ProgramFolder folder{ProgramPathFor().parent_path()};
+    const std::filesystem::path beside = folder.path / kSettingsFileName;
+    std::error_code ec;
+    folder.writable = !folder.path.empty() && ::access(folder.path.c_str(), W_OK) == 0;
+    folder.othersCanWrite = OthersCanWrite(folder.path) || OthersCanWrite(beside);
+    folder.hasSettings = std::filesystem::is_regular_file(beside, ec);
+    SettingsPlace place = SettingsPlaceFor(folder, UserEnvironment());
+    if (place.file.parent_path() != folder.path) {
+        MakePrivateFolders(place.file.parent_path());
     }
-    return path;
+    if (!place.startFrom.empty() && !std::filesystem::exists(place.file, ec)) {
+        std::filesystem::copy_file(place.startFrom, place.file, ec);
+        std::filesystem::permissions(
+            place.file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+            ec);
+        if (ec) {
+            place.why = "Cannot start from " + place.startFrom.string() + ": " + ec.message();
+        }
+    }
+    return place;
 }
 
 }  // namespace reradav

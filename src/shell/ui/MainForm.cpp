@@ -111,7 +111,7 @@ std::string MainForm::Form_Load(const std::filesystem::path& settingsFile,
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ui_->Text1->setText(DisplayText("(\r)"));
     SetCaption("Reradav (Inactive)");
-    frmAbout splash(SettingsFileText(), KeyboardText(), frmAbout::Mode::Splash);
+    frmAbout splash(SettingsFileText(), origin_, KeyboardText(), frmAbout::Mode::Splash);
     splash.show();
     QApplication::processEvents();
 
@@ -232,13 +232,13 @@ void MainForm::HelpAbout_Click() {
         about_->close();
         delete about_.data();
     }
-    frmAbout box(SettingsFileText(), KeyboardText());
+    frmAbout box(SettingsFileText(), origin_, KeyboardText());
     box.exec();
 }
 
 void MainForm::ShowAboutModeless() {
     if (!about_) {
-        about_ = new frmAbout(SettingsFileText(), KeyboardText());
+        about_ = new frmAbout(SettingsFileText(), origin_, KeyboardText());
         about_->setAttribute(Qt::WA_DeleteOnClose);
     }
     about_->show();

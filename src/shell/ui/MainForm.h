@@ -50,6 +50,10 @@ class MainForm : public QMainWindow,
     // Saves the settings unless the window already did, touching nothing on the screen: the
     // process is ending without the window system.
     void SaveBeforeExit();
+    // A line for the about box on where the settings came from; before Form_Load.
+    void SetSettingsOrigin(const std::string& text) {
+        origin_ = QString::fromLocal8Bit(text.c_str());
+    }
     // After start-up: shown as the loaded state says, or left in the tray.
     void ShowAsLoaded();
     // A quit from outside (a signal): closed as by Exit, but a failed save is told on standard
@@ -133,6 +137,7 @@ class MainForm : public QMainWindow,
     QPointer<frmAbout> about_;  // the box shown from the tray, while it is open
     bool unloaded_ = false;
     bool quitFromOutside_ = false;
+    QString origin_;
 };
 
 // How the terminal-style display shows a read: control characters as their OEM glyphs

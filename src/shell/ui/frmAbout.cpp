@@ -1,5 +1,7 @@
 #include "shell/ui/frmAbout.h"
 
+#include <algorithm>
+
 #include <QIcon>
 #include <QPalette>
 
@@ -17,7 +19,8 @@ QString Wrappable(QString path) {
 
 }  // namespace
 
-frmAbout::frmAbout(const QString& settingsFile, const QString& keyboard, Mode mode, QWidget* parent)
+frmAbout::frmAbout(const QString& settingsFile, const QString& origin, const QString& keyboard,
+                   Mode mode, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::frmAbout>()) {
     ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -32,27 +35,33 @@ frmAbout::frmAbout(const QString& settingsFile, const QString& keyboard, Mode mo
     // A long path is shortened in the middle to two lines of the box; the tool tip has it whole.
     const QString shown = ui_->lblDisclaimer->fontMetrics().elidedText(
         settingsFile, Qt::ElideMiddle, 2 * ui_->lblDisclaimer->width() - 20);
-    ui_->lblDisclaimer->setText(Wrappable(DisclaimerText(shown, keyboard)));
+    ui_->lblDisclaimer->setText(Wrappable(DisclaimerText(shown, origin, keyboard)));
     ui_->lblDisclaimer->setToolTip(settingsFile);
+    // A note on where the settings came from may need more lines: the box grows to show them.
+    const int extra = std::max(0, ui_->lblDisclaimer->heightForWidth(ui_->lblDisclaimer->width()) -
+                                      ui_->lblDisclaimer->height());
+    ui_->lblDisclaimer->resize(ui_->lblDisclaimer->width(), ui_->lblDisclaimer->height() + extra);
 
     connect(ui_->cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 
     if (mode == Mode::Splash) {
         ui_->cmdOK->hide();
         setWindowTitle(QString());
-        setFixedSize(kWidth, kSplashHeight);
+        setFixedSize(kWidth, kSplashHeight + extra);
     } else {
-        setFixedSize(kWidth, kHeight);
+        setFixedSize(kWidth, kHeight + extra);
     }
 }
 
 frmAbout::~frmAbout() = default;
 
-QString frmAbout::DisclaimerText(const QString& settingsFile, const QString& keyboard) {
+QString frmAbout::DisclaimerText(const QString& settingsFile, const QString& origin,
+                                 const QString& keyboard) {
     return QStringLiteral(
                "Warning: Reradav types what the scanner reads into whichever window has the "
                "keyboard focus, as if it were typed on the keyboard.\n\nSettings file:\n") +
-           settingsFile + QStringLiteral("\n\nKeyboard: ") + keyboard;
+           settingsFile + (origin.isEmpty() ? QString() : "\n" + origin) +
+           QStringLiteral("\n\nKeyboard: ") + keyboard;
 }
 
 }  // namespace reradav

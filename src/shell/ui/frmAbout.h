@@ -23,11 +23,13 @@ class frmAbout : public QDialog {
     static constexpr int kHeight = 350;
     static constexpr int kSplashHeight = 330;
 
-    explicit frmAbout(const QString& settingsFile, const QString& keyboard, Mode mode = Mode::About,
-                      QWidget* parent = nullptr);
+    // `origin`: a line on where the settings came from, or "".
+    frmAbout(const QString& settingsFile, const QString& origin, const QString& keyboard,
+             Mode mode = Mode::About, QWidget* parent = nullptr);
     ~frmAbout() override;
 
-    static QString DisclaimerText(const QString& settingsFile, const QString& keyboard);
+    static QString DisclaimerText(const QString& settingsFile, const QString& origin,
+                                  const QString& keyboard);
 
   private:
     std::unique_ptr<Ui::frmAbout> ui_;

@@ -9,19 +9,31 @@ namespace reradav {
 namespace fs = std::filesystem;
 using test::Env;
 
+// Rows: the folder, whether it is writable, whether others can write there, whether it has a
+// default.vav; then the folder of the file used, the file it starts from, and what is said.
 TEST(SettingsLocation, BesideAPortableProgramElseInTheConfigHome) {
     const auto ann = Env({{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "/cfg"}});
-    const std::tuple<const char*, bool, EnvLookup, const char*> rows[] = {
-        {"/srv/usr", true, ann, "/srv/usr"},
-        {"/opt/r", false, ann, "/cfg/reradav"},
-        {"/opt/../usr/lib", true, ann, "/cfg/reradav"},
-        {"", true, ann, "/cfg/reradav"},
-        {"/usr", true, Env({{"HOME", "/h"}, {"XDG_CONFIG_HOME", "rel"}}), "/h/.config/reradav"},
-        {"/usr/b", true, Env({{"HOME", "rel"}}), "/usr/b"}};
-    for (const auto& [folder, writable, env, expected] : rows) {
-        EXPECT_EQ(SettingsPathFor(folder, writable, env), fs::path(expected) / "default.vav");
+    const std::tuple<ProgramFolder, EnvLookup, const char*, const char*> rows[] = {
+        {{"/srv/usr", true, false, true}, ann, "/srv/usr", ""},
+        {{"/opt/r", false, false, false}, ann, "/cfg/reradav", ""},
+        {{"/opt/r", false, false, true}, ann, "/cfg/reradav", "First settings from /opt/r/"},
+        {{"/tmp/r", true, true, true}, ann, "/cfg/reradav", "Not /tmp/r/default.vav: others "},
+        {{"/tmp/r", true, true, false}, ann, "/cfg/reradav", "Not /tmp/r/default.vav: others "},
+        {{"/opt/../usr/lib", true, false, false}, ann, "/cfg/reradav", ""},
+        {{"", true, false, false}, ann, "/cfg/reradav", ""},
+        {{"/usr", true, false, false},
+         Env({{"HOME", "/h"}, {"XDG_CONFIG_HOME", "rel"}}),
+         "/h/.config/reradav",
+         ""},
+        {{"/usr/b", true, false, false}, Env({{"HOME", "rel"}}), "/usr/b", ""}};
+    for (const auto& [folder, env, expected, said] : rows) {
+        const SettingsPlace place = SettingsPlaceFor(folder, env);
+        EXPECT_EQ(place.file, fs::path(expected) / "default.vav") << folder.path;
+        EXPECT_EQ(OriginText(place).substr(0, std::string_view(said).size()), said);
+        EXPECT_EQ(place.startFrom.empty(), OriginText(place).find("First") == std::string::npos);
     }
-    EXPECT_EQ(SettingsPath(), ProgramPathFor().parent_path() / "default.vav") << "a portable build";
+    EXPECT_EQ(SettingsPlaceNow().file, ProgramPathFor().parent_path() / "default.vav")
+        << "a portable build";
 }
 
 }  // namespace reradav
