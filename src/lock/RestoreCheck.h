@@ -28,7 +28,8 @@ class TrayWindow {
     virtual std::string AskPassword() = 0;
     // The "Invalid password" message box.
     virtual void ShowInvalidPassword() = 0;
-    // Whether the tray icon could be added: without one a hidden window has no way back.
+    // Whether a minimised window may hide in the tray: without a tray icon, or with a modal
+    // dialog of the window open, a hidden window would have no way back.
     virtual bool HasTrayIcon() const = 0;
 
     // Tray actions.

@@ -261,17 +261,34 @@ TEST_F(ProgramRun, AKilledProgramsLentKeysAreCleared) {
 class Tray : public ProgramRun {
   protected:
     Tray() { withTarget_ = false; }  // the target would take the focus from the menu
+    // A tray in the screen's top left corner; its first icon is at (12, 16).
+    pid_t StartTray() {
+        const pid_t tray = started_.emplace_back(
+            Spawn(FindProgram("trayer").value_or("trayer"),
+                  {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64",
+                   "--height", "32", "--SetDockType", "false"}));
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                return Xdo({"search", "--class", "trayer"});
+            },
+            10s))
+            << "trayer (tools/install-deps) did not start";
+        return tray;
+    }
+    // The about box, through a double-click on the icon: whether it showed (then closed).
+    bool AboutFromIcon() {
+        Xdo({"mousemove", "12", "16", "click", "--repeat", "2", "--delay", "80", "1"});
+        const bool shown = WaitUntil([&] { return Window("About Reradav", true); }, 10s);
+        Answer("About Reradav", "", "Escape");
+        return shown && WaitUntil([&] { return !Window("About Reradav", true); }, 10s);
+    }
 };
 
 // A lock that holds through every refusal (Esc, a wrong and an empty answer, 50 in a row), each
 // leaving the icon's menu working and the window saved as in the tray; the right password
 // shows the window.
 TEST_F(Tray, StartsInTheTrayAndTheLockHoldsThroughEveryRefusal) {
-    started_.push_back(Spawn(FindProgram("trayer").value_or("trayer"),
-                             {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width",
-                              "64", "--height", "32", "--SetDockType", "false"}));
-    const auto tray = [&] { return Xdo({"search", "--class", "trayer"}); };
-    ASSERT_TRUE(WaitUntil(tray, 10s)) << "trayer (tools/install-deps) did not start";
+    StartTray();
     // The port's device is missing, so the port's tick is stopped: the lock must hold anyway.
     WriteSettings("ComPort=3\r\nDevice3=" + (folder_ / "gone").string() +
                   "\r\nPassword=Geheim\r\n");
@@ -281,11 +298,7 @@ TEST_F(Tray, StartsInTheTrayAndTheLockHoldsThroughEveryRefusal) {
     std::this_thread::sleep_for(500ms);
     EXPECT_FALSE(Window(main, true)) << "a /M start shows only the icon";
 
-    // The icon sits at the start of the tray: a double-click shows the about box.
-    Xdo({"mousemove", "12", "16", "click", "--repeat", "2", "--delay", "80", "1"});
-    EXPECT_TRUE(WaitUntil([&] { return Window("About Reradav", true); }, 10s));
-    Answer("About Reradav", "", "Escape");
-    EXPECT_TRUE(WaitUntil([&] { return !Window("About Reradav", true); }, 10s));
+    EXPECT_TRUE(AboutFromIcon());
     // The menu opens where it was asked for, over the icon; its first item is Open Reradav.
     const auto open = [&] {
         Xdo({"mousemove", "12", "16", "click", "3"});
@@ -317,6 +330,24 @@ TEST_F(Tray, StartsInTheTrayAndTheLockHoldsThroughEveryRefusal) {
     ASSERT_TRUE(WaitUntil([&] { return Window(main); }, 20s)) << Log();
     ASSERT_TRUE(open());
     Answer("Reradav Password", "Geheim", "Return");
+    EXPECT_TRUE(WaitUntil([&] { return Window(main, true); }, 10s));
+}
+
+// A tray that starts after the program gets the icon; one that goes away gives the window back,
+// minimised to the task bar.
+TEST_F(Tray, TheWindowFollowsATrayThatComesLateOrGoes) {
+    WriteSettings("ComPort=0\r\n");
+    const std::string main = "Reradav \\(Inactive\\)";
+    pid_t program = Start({"/M"});
+    ASSERT_TRUE(WaitUntil([&] { return Window(main, true); }, 20s)) << "no tray: shown";
+    const pid_t tray = StartTray();
+    EXPECT_TRUE(WaitUntil([&] { return AboutFromIcon(); }, 20s));
+    EXPECT_EQ(End(program), 0);
+    program = Start({"/M"});
+    ASSERT_TRUE(WaitUntil([&] { return Window(main); }, 20s));
+    std::this_thread::sleep_for(500ms);
+    ASSERT_FALSE(Window(main, true)) << "in the tray";
+    End(tray, SIGKILL);
     EXPECT_TRUE(WaitUntil([&] { return Window(main, true); }, 10s));
 }
 

@@ -3,13 +3,16 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QMenu>
 #include <QShortcut>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <QTimer>
+#include <QWindow>
 #include <cstdio>
 #include <utility>
 
@@ -113,7 +116,16 @@ std::string MainForm::Form_Load(const std::filesystem::path& settingsFile,
     SetCaption("Reradav (Inactive)");
     frmAbout splash(SettingsFileText(), origin_, KeyboardText(), frmAbout::Mode::Splash);
     splash.show();
-    QApplication::processEvents();
+    // Painted before the slow part of start-up, which paints nothing: the window system maps it
+    // when it gets round to it, so that is waited for (not for long), then it is painted at once.
+    QElapsedTimer waited;
+    waited.start();
+    while (splash.windowHandle() != nullptr && !splash.windowHandle()->isExposed() &&
+           waited.elapsed() < 1000) {
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(5);
+    }
+    splash.repaint();
 
     for (const char* postamble : kPostambles) {
         ui_->TermKeyCombo->addItem(postamble);
@@ -170,10 +182,13 @@ std::string MainForm::Form_Unload() {
     return error;
 }
 
+// The icon is made even without a tray: Qt adds it when one appears (a panel that starts after
+// the program at logon) and takes it away when that one goes.
 void MainForm::AddTrayIcon() {
-    if (tray_ != nullptr || !QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (tray_ != nullptr) {
         return;
     }
+    trayAvailable_ = QSystemTrayIcon::isSystemTrayAvailable();
     tray_ = new QSystemTrayIcon(this);
     ShowPortInTray();
     connect(tray_, &QSystemTrayIcon::activated, this,
@@ -184,10 +199,24 @@ void MainForm::AddTrayIcon() {
                                                            : TrayEvent::Other);
             });
     tray_->show();
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, &MainForm::WatchTray);
+    watch->start(1000);
 }
 
+// A window hidden in a tray that went away comes back, minimised to the task bar.
+void MainForm::WatchTray() {
+    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    if (std::exchange(trayAvailable_, available) && !available && isHidden() &&
+        WindowState() == kStateMinimised && !unloaded_) {
+        showMinimized();
+    }
+}
+
+// Not while a modal dialog is open: hidden with the window, it would be out of reach.
 bool MainForm::HasTrayIcon() const {
-    return tray_ != nullptr && tray_->isVisible();
+    return tray_ != nullptr && tray_->isVisible() && trayAvailable_ &&
+           QApplication::activeModalWidget() == nullptr;
 }
 
 QString MainForm::SettingsFileText() const {

@@ -116,6 +116,7 @@ class MainForm : public QMainWindow,
     QCheckBox* Box(CheckBox box) const;
     void BeepOnInput_Click();
     void AddTrayIcon();
+    void WatchTray();
     QString SettingsFileText() const;
     QString KeyboardText() const;
     void ShowPortInTray();
@@ -133,6 +134,7 @@ class MainForm : public QMainWindow,
     } minimisedFlag_;
     std::unique_ptr<RestoreCheck> restoreCheck_;
     QSystemTrayIcon* tray_ = nullptr;
+    bool trayAvailable_ = false;  // as last seen; the tray may come and go
     QMenu* mnuPopup_ = nullptr;
     QPointer<frmAbout> about_;  // the box shown from the tray, while it is open
     bool unloaded_ = false;

@@ -47,6 +47,7 @@ frmAbout::frmAbout(const QString& settingsFile, const QString& origin, const QSt
     if (mode == Mode::Splash) {
         ui_->cmdOK->hide();
         setWindowTitle(QString());
+        setWindowFlags(Qt::SplashScreen);  // no frame from the window manager
         setFixedSize(kWidth, kSplashHeight + extra);
     } else {
         setFixedSize(kWidth, kHeight + extra);
