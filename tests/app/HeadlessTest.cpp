@@ -2,7 +2,7 @@
 // pseudo-terminal as the scanner, and the log lines that stand in for the window.
 #include "app/Headless.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <QCoreApplication>
 #include <regex>
@@ -19,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace test;
+using testing::AllOf, testing::HasSubstr;
 
 TEST(ReadableText, ShowsEveryByteUnambiguously) {
     EXPECT_EQ(ReadableText("plain {TAB}~+^% 123"), "plain {TAB}~+^% 123");
@@ -68,10 +69,9 @@ TEST_F(HeadlessTest, AQuitSavesOnceAndLeavesTheAutostartEntryAlone) {
     setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
     Start("ComPort=16\r\nAutoLoad=1\r\nNumericFilter=2\r\nWindowState=2\r\n");
     EXPECT_EQ(Quit(), 0);
-    for (const char* line :
-         {"\nComPort=16\r\n", "\nAutoLoad=1\r\n", "\nNumericFilter=2\r\n", "\nWindowState=2\r\n"}) {
-        EXPECT_NE(ReadBytes(settings_).find(line), std::string::npos) << line;
-    }
+    EXPECT_THAT(ReadBytes(settings_),
+                AllOf(HasSubstr("\nComPort=16\r\n"), HasSubstr("\nAutoLoad=1\r\n"),
+                      HasSubstr("\nNumericFilter=2\r\n"), HasSubstr("\nWindowState=2\r\n")));
     EXPECT_FALSE(fs::exists(folder_ / "config" / "autostart")) << "the windowed program's entry";
 }
 

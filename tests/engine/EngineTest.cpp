@@ -9,14 +9,22 @@
 
 namespace reradav {
 
+using namespace std::chrono_literals;
+
+// The engine typing into a real window under a private X server.
+class EngineX11 : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::string error; !wedge.Start(&error)) {
+            GTEST_SKIP() << "no X server for the end-to-end test: " << error;
+        }
+    }
+    test::X11Wedge wedge;
+};
+
 // Every character and named key typed exactly on each layout, whether a key, a dead key or no
 // key at all types it; afterwards no key is down and the keymap is as it was.
-TEST(EngineTyping, EveryCharacterArrivesOnEveryLayout) {
-    test::X11Wedge wedge;
-    std::string error;
-    if (!wedge.Start(&error)) {
-        GTEST_SKIP() << "no X server for the end-to-end test: " << error;
-    }
+TEST_F(EngineX11, EveryCharacterArrivesOnEveryLayout) {
     // Through the built-in table, which types $ and % as F9 and F10 and nothing for 128-159
     // unless the settings name them (KeyTrans128=€); named keys the default keymap puts
     // elsewhere (F13 on XF86Tools, Clear on keypad 5).
@@ -44,22 +52,19 @@ TEST(EngineTyping, EveryCharacterArrivesOnEveryLayout) {
         wedge.ClearReceived();
         wedge.Scan(scan + "\r");
         test::WaitUntil(
-            [&] { return wedge.RunFor(10), wedge.Received().size() >= expected.size(); },
-            std::chrono::seconds(8));
+            [&] { return wedge.RunFor(10), wedge.Received().size() >= expected.size(); }, 8s);
         test::WaitUntil([&] { return wedge.RunFor(50), wedge.X().KeyboardSnapshot() == before; },
-                        std::chrono::seconds(5));
+                        5s);
         EXPECT_EQ(wedge.Received(), expected) << layout;
         EXPECT_EQ(wedge.X().KeyboardSnapshot(), before) << layout;
     }
 }
 
 // Caps Lock is switched by its function wherever the options put it, and letters keep their case.
-TEST(EngineTyping, CapsLockIsSwitchedByItsFunction) {
-    test::X11Wedge wedge;
-    std::string error;
+TEST_F(EngineX11, CapsLockIsSwitchedByItsFunction) {
     const auto xdotool = test::FindProgram("xdotool"), setxkbmap = test::FindProgram("setxkbmap");
-    if (!wedge.Start(&error) || !xdotool || !setxkbmap) {
-        GTEST_SKIP() << "no X server, xdotool or setxkbmap: " << error;
+    if (!xdotool || !setxkbmap) {
+        GTEST_SKIP() << "no xdotool or setxkbmap";
     }
     wedge.settings.KeyTrans[1] = "{CAPSLOCK}";
     for (const char* option : {"caps:swapescape", "caps:ctrl_modifier", ""}) {
@@ -67,11 +72,8 @@ TEST(EngineTyping, CapsLockIsSwitchedByItsFunction) {
         test::RunToEnd(*setxkbmap, {"-display", display, "us", "-option", "", "-option", option});
         for (const char* expected : {"abC<Return>A", "abC<Return>a"}) {
             wedge.ClearReceived();
-            wedge.Scan(
-                "\x01"
-                "abC\r");
-            test::WaitUntil([&] { return wedge.RunFor(10), wedge.Received().size() >= 11; },
-                            std::chrono::seconds(10));
+            wedge.Scan("\001abC\r");
+            test::WaitUntil([&] { return wedge.RunFor(10), wedge.Received().size() >= 11; }, 10s);
             test::RunToEnd(*xdotool, {"key", "a"});  // shows the lock
             wedge.RunFor(100);
             EXPECT_EQ(wedge.Received(), expected) << option;
@@ -81,12 +83,7 @@ TEST(EngineTyping, CapsLockIsSwitchedByItsFunction) {
 
 // Scans that arrive while a long read is typed stay reads of their own, each with its beep
 // reply; a read the scanner's hang-up cuts short is typed at once.
-TEST(EngineReads, ScansDuringTypingStaySeparateAndAHangUpEndsTheRead) {
-    test::X11Wedge wedge;
-    std::string error;
-    if (!wedge.Start(&error)) {
-        GTEST_SKIP() << "no X server for the end-to-end test: " << error;
-    }
+TEST_F(EngineX11, ScansDuringTypingStaySeparateAndAHangUpEndsTheRead) {
     wedge.preferences.Box(test::CheckBox::RemoveCRs) = 1;
     wedge.preferences.Box(test::CheckBox::NumFilter) = 1;
     wedge.preferences.postamble = "{ENTER}";
@@ -96,11 +93,11 @@ TEST(EngineReads, ScansDuringTypingStaySeparateAndAHangUpEndsTheRead) {
     // Typing runs in the event loop: the scans come from timers that fire meanwhile.
     int delay = 400;
     for (const char* scan : {"111\r\n", "222\r\n", "333\r\n"}) {
-        QTimer::singleShot(delay += 400, [&wedge, scan] { wedge.Scan(scan); });
+        QTimer::singleShot(delay += 400, [this, scan] { wedge.Scan(scan); });
     }
     const std::string expected = digits + "<Return>111<Return>222<Return>333<Return>";
     test::WaitUntil([&] { return wedge.RunFor(10), wedge.Received().size() >= expected.size(); },
-                    std::chrono::seconds(20));
+                    20s);
     wedge.RunFor(200);
     EXPECT_EQ(wedge.Received(), expected);
     char replies[16] = {};
@@ -110,8 +107,7 @@ TEST(EngineReads, ScansDuringTypingStaySeparateAndAHangUpEndsTheRead) {
     wedge.Scan("9780201379624\r\n");
     wedge.RunFor(30);
     wedge.Scanner().HangUp();
-    test::WaitUntil([&] { return wedge.RunFor(10), wedge.Received().size() >= 21; },
-                    std::chrono::seconds(5));
+    test::WaitUntil([&] { return wedge.RunFor(10), wedge.Received().size() >= 21; }, 5s);
     EXPECT_EQ(wedge.Received(), "9780201379624<Return>");
 }
 

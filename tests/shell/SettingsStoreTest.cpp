@@ -1,6 +1,6 @@
 #include "shell/SettingsStore.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <map>
 
 #include "support/Fakes.h"
@@ -102,8 +102,8 @@ TEST(SettingsStoreTest, AnUnreadableFileIsNotOverwritten) {
     for (const std::string& bytes :
          {"\xFF\xFE[\0R\0\0"s, "\xFE\xFF\xDC\0"s, "\xEF\xBB\xBF\xC3["s, "[R]\0"s}) {
         WriteBytes(file, bytes);
-        EXPECT_NE(LoadSettings(file, "", s.settings, s.controls, s.devices).find("is not text"),
-                  std::string::npos);
+        EXPECT_THAT(LoadSettings(file, "", s.settings, s.controls, s.devices),
+                    testing::HasSubstr("is not text"));
         EXPECT_NE(SaveSettings(file, s.settings, s.controls, s.devices), "");
         EXPECT_TRUE(ReadBytes(file) == bytes);
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <numeric>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -45,10 +46,8 @@ class FakeSerial : public SerialComponent {
     std::int16_t CommEvent() const override { return event; }
     void SetInputLen(std::int16_t length) override { inputLen = length; }
     int InBufferCount() override {
-        int n = 0;
-        for (const auto& c : chunks)
-            n += static_cast<int>(c.size());
-        return n;
+        return std::accumulate(chunks.begin(), chunks.end(), 0,
+                               [](int n, const std::string& c) { return n + int(c.size()); });
     }
     std::string Input() override {
         if (chunks.empty())
@@ -172,7 +171,6 @@ struct FakeClock : Clock {
     int reads = 0;
 };
 
-// A US keyboard on which "@" and "{" need AltGr, as on a German layout (Q and 7).
 // A German-like layout: AltGr for "@" and "{", a dead acute (key 221, with Shift the grave) for
 // "\xE9" and "\xC8", and the platform's own means for "\xF1".
 class AltGrKeyboard : public RecordingKeyboard {

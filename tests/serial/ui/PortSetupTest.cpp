@@ -13,18 +13,13 @@
 namespace reradav {
 namespace {
 
-struct FakeTimer : FramingTimer {
-    void SetInterval(int) override {}
-    void SetEnabled(bool) override {}
-};
-
 // The dialog as the main window's Settings command shows it, for COM5.
 TEST(PortSetupTest, HelpEscAndOkOnTheLineSettingsAndTheDevice) {
     AppSettings settings;
     test::FakeSerial serial;
     test::FakeSettingsControls prefs;
     test::FakeWindow window;
-    FakeTimer timer;
+    test::FakeTimer timer;
     ReceiveFraming framing{serial, settings, prefs, window, [](std::string& r) { r.clear(); }};
     PortControl port{settings, serial, framing, timer, window};
     ComDevices devices;
