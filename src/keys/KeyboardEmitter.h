@@ -38,6 +38,7 @@ class KeyboardEmitter {
     // The characters that nothing on the layout could type since the last call, each once.
     std::string TakeUntypable() { return std::exchange(untypable_, {}); }
     std::string LayoutName() { return platform_.LayoutName(); }
+    std::string Failure() { return platform_.Failure(); }
 
     // A quit: typing goes on for up to kStopGraceMs, so a read nearly done still ends whole;
     // then the key being typed is released, every modifier let go, Caps Lock put back, and

@@ -37,6 +37,8 @@ class KeyboardPlatform {
     virtual std::vector<std::int16_t> DeadKeySequence(std::uint8_t /*character*/) { return {}; }
     // Whether a KEYEVENTF_UNICODE event types the character (X11 lends it a spare key).
     virtual bool CanTypeCharacter(std::uint8_t /*character*/) { return false; }
+    // Why keys no longer arrive (the connection to the compositor broke); empty while they do.
+    virtual std::string Failure() { return {}; }
     // The layout in force as the user names it, such as "de" or "us(dvorak)"; empty if unknown.
     virtual std::string LayoutName() { return {}; }
     // Runs the program's window events (timer ticks, serial input, quit signals) for a moment,

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "keys/KeyboardPlatform.h"
 
@@ -29,6 +30,8 @@ class RecordingKeyboard : public KeyboardPlatform {
 
     bool CapsLock() const { return capsLock_; }
     void SetCapsLock(bool on) { capsLock_ = on; }
+    std::string Failure() override { return failure_; }
+    void SetFailure(std::string failure) { failure_ = std::move(failure); }
     const KeyboardState& ThreadState() const { return threadState_; }
     void SetThreadState(const KeyboardState& state) { threadState_ = state; }
 
@@ -43,6 +46,7 @@ class RecordingKeyboard : public KeyboardPlatform {
     std::string actions_;
     std::size_t events_ = 0;
     bool capsLock_ = false;
+    std::string failure_;
     KeyboardState threadState_{};
     std::uint32_t now_ = 1000;
     unsigned clockStep_ = 1;

@@ -84,8 +84,10 @@ void ReadHandler::ProcessRead(std::string& pendingRead) {
         d_.keyboard->SimKeys(settings.KeyTrans[static_cast<unsigned char>(c)]);
     }
     d_.keyboard->SimKeys(ExpandDateTokens(settings.Postamble, d_.clock));
-    d_.window.SetStatus("keyboard",
-                        UntypableText(d_.keyboard->TakeUntypable(), d_.keyboard->LayoutName()));
+    const std::string untypable =
+        UntypableText(d_.keyboard->TakeUntypable(), d_.keyboard->LayoutName());
+    const std::string failure = d_.keyboard->Failure();
+    d_.window.SetStatus("keyboard", failure.empty() ? untypable : failure);
 }
 
 }  // namespace reradav

@@ -57,6 +57,8 @@ TEST_F(ProcessReadTest, TypesEachCharacterThroughItsEntryThenThePostamble) {
     EXPECT_EQ(window.status, "keyboard: cannot type '\xFC', '\xF1'");
     Read("x");
     EXPECT_EQ(window.status + UntypableText("\xF1", "us"), "cannot type '\xF1' on layout us");
+    kb.SetFailure("gone"), Read("\xF1");  // keys no longer arrive: that is said instead
+    EXPECT_EQ(window.status, "keyboard: gone");
 }
 
 TEST_F(ProcessReadTest, TrailingLineEndsAreRemovedWhenAsked) {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "keys/linux/UinputKeyboard.h"
+#include "keys/linux/WaylandKeyboard.h"
 #include "keys/linux/XTestKeyboard.h"
 
 namespace reradav {
@@ -20,32 +21,38 @@ bool IsX11Session(const EnvLookup& env) {
 }
 
 OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
-    OpenedKeyboard result;
-    std::string xtestError;
     const bool x11 = IsX11Session(openers.env);
-    if (x11) {
-        result.keyboard = openers.openXTest(&xtestError);
+    const bool wayland = !x11 && !openers.env("WAYLAND_DISPLAY").value_or("").empty();
+    const struct {
+        bool tried;
+        KeyboardBackend backend;
+        const char* name;
+        const std::function<std::unique_ptr<KeyboardPlatform>(std::string*)>& open;
+    } choices[] = {
+        {x11, KeyboardBackend::XTest, "XTest", openers.openXTest},
+        {wayland, KeyboardBackend::Wayland, "Wayland virtual keyboard", openers.openWayland},
+        {true, KeyboardBackend::Uinput, "uinput", openers.openUinput}};
+    OpenedKeyboard result;
+    result.reason = "No keyboard output: ";
+    for (const auto& choice : choices) {
+        std::string error;
+        if (!choice.tried || !choice.open) {
+            continue;
+        }
+        result.keyboard = choice.open(&error);
         if (result.keyboard != nullptr) {
-            result.backend = KeyboardBackend::XTest;
-            result.description = "XTest, layout " + result.keyboard->LayoutName();
+            result.backend = choice.backend;
+            result.description = choice.name + (", layout " + result.keyboard->LayoutName());
+            result.reason.clear();
             return result;
         }
+        result.reason += error + "; ";
     }
-    std::string uinputError;
-    result.keyboard = openers.openUinput(&uinputError);
-    if (result.keyboard != nullptr) {
-        result.backend = KeyboardBackend::Uinput;
-        result.description = "uinput, layout " + result.keyboard->LayoutName();
-        return result;
-    }
-    result.reason = "No keyboard output: ";
-    if (x11) {
-        result.reason += xtestError + ", and ";
-    }
-    result.reason += uinputError +
-                     ". Give your user access to /dev/uinput (install Reradav's udev rule and log "
-                     "in again)";
-    result.reason += x11 ? "." : ", or run Reradav in an X11 session.";
+    result.reason += x11 ? "give your user /dev/uinput: " : "run Reradav in an X11 session, or ";
+    result.reason += x11 ? "" : "give your user /dev/uinput: ";
+    result.reason +=
+        "sudo cp 70-reradav-uinput.rules /etc/udev/rules.d/ && sudo udevadm trigger "
+        "--sysname-match=uinput (see the README), then log in again.";
     return result;
 }
 
@@ -55,7 +62,14 @@ OpenedKeyboard OpenKeyboard(std::function<void()> serviceEvents) {
     openers.openXTest = [serviceEvents](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
         return XTestKeyboard::Open(serviceEvents, error);
     };
+    // Both read the desktop's layout setting; where it came from is said too.
     std::string layoutSource;
+    openers.openWayland = [serviceEvents,
+                           &layoutSource](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
+        auto keyboard = WaylandKeyboard::Open(serviceEvents, nullptr, error);
+        layoutSource = keyboard ? keyboard->LayoutSource() : "";
+        return keyboard;
+    };
     openers.openUinput = [serviceEvents,
                           &layoutSource](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
         auto keyboard = UinputKeyboard::Open(serviceEvents, nullptr, error);
@@ -63,7 +77,7 @@ OpenedKeyboard OpenKeyboard(std::function<void()> serviceEvents) {
         return keyboard;
     };
     OpenedKeyboard opened = OpenKeyboard(openers);
-    if (opened.backend == KeyboardBackend::Uinput) {
+    if (!layoutSource.empty()) {
         opened.description += " (from " + layoutSource + ")";
     }
     return opened;

@@ -9,7 +9,7 @@
 
 namespace reradav {
 
-enum class KeyboardBackend { None, XTest, Uinput };
+enum class KeyboardBackend { None, XTest, Wayland, Uinput };
 
 struct OpenedKeyboard {
     std::unique_ptr<KeyboardPlatform> keyboard;  // nullptr when no backend could be opened
@@ -23,6 +23,7 @@ struct OpenedKeyboard {
 struct KeyboardOpeners {
     EnvLookup env;
     std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openXTest;
+    std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openWayland;
     std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openUinput;
 };
 
@@ -30,7 +31,8 @@ struct KeyboardOpeners {
 // type rules X11 out even then: XTest would reach only XWayland windows).
 bool IsX11Session(const EnvLookup& env);
 
-// XTest in an X11 session, else uinput, else none with the reason.
+// XTest in an X11 session; in a Wayland one the compositor's virtual keyboard where it offers
+// one; else uinput; else none, with the reasons and what to do in one line.
 OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers);
 // The same with the real backends and the process environment.
 OpenedKeyboard OpenKeyboard(std::function<void()> serviceEvents);

@@ -16,6 +16,7 @@
 
 #include "common/CodePage1252.h"
 #include "keys/VirtualKeys.h"
+#include "keys/linux/KeyLoans.h"
 #include "keys/linux/KeymapGuard.h"
 #include "keys/linux/LinuxKeyboardCommon.h"
 #include "keys/linux/XkbLayout.h"
@@ -54,24 +55,16 @@ struct XTestKeyboard::Impl {
     std::function<void()> serviceEvents;
     KeyboardState state{};
 
-    // Keys the user's keymap leaves empty, and those of them lent to a keysym, least recently
-    // used first.
-    struct Loan {
-        KeyCode code;
-        KeySym keysym;
-        bool down;
-    };
-    std::vector<KeyCode> spares;
-    std::vector<Loan> loans;
+    KeyLoans loans;  // of the keys the user's keymap leaves empty
     std::unique_ptr<KeymapGuard> guard;
     QTimer giveBack;
 
     ~Impl() {
         if (display != nullptr) {
-            for (Loan& loan : loans) {
+            for (const KeyLoans::Loan& loan : std::vector(loans.Loans())) {
                 if (loan.down) {
                     XTestFakeKeyEvent(display, loan.code, False, CurrentTime);
-                    loan.down = false;
+                    loans.SetDown(loan.code, false);
                 }
             }
             GiveBack();
@@ -108,68 +101,28 @@ struct XTestKeyboard::Impl {
         return true;
     }
 
-    // Empty keys, or keys holding just what we lent them; none the program presses by name.
-    // A loan whose key someone else remapped (setxkbmap) is no longer ours.
+    // Empty keys, or keys holding just what we lent them. A loan whose key someone else
+    // remapped (setxkbmap) is no longer ours.
     void FindSpares() {
         xkb_keymap* keymap = layout->Keymap();
-        spares.clear();
-        const xkb_keycode_t last = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap), 255);
-        for (xkb_keycode_t key = std::max<xkb_keycode_t>(xkb_keymap_min_keycode(keymap), 9);
-             key <= last; ++key) {
-            if (VkForEvdevCode(static_cast<std::uint16_t>(key - 8)) != 0) {
-                continue;
-            }
-            int count = 0;
-            for (xkb_layout_index_t l = 0; l < xkb_keymap_num_layouts_for_key(keymap, key); ++l) {
-                for (xkb_level_index_t v = 0; v < xkb_keymap_num_levels_for_key(keymap, key, l);
-                     ++v) {
-                    const xkb_keysym_t* syms = nullptr;
-                    count += xkb_keymap_key_get_syms_by_level(keymap, key, l, v, &syms);
-                }
-            }
+        std::vector<std::uint32_t> spares = layout->EmptyKeys();
+        for (const KeyLoans::Loan& loan : loans.Loans()) {
             const xkb_keysym_t* first = nullptr;
-            const bool lentHere =
-                xkb_keymap_key_get_syms_by_level(keymap, key, 0, 0, &first) == 1 &&
-                std::any_of(loans.begin(), loans.end(), [&](const Loan& loan) {
-                    return loan.code == key && loan.keysym == first[0];
-                });
-            if (count == 0 || lentHere) {
-                spares.push_back(static_cast<KeyCode>(key));
+            if (xkb_keymap_key_get_syms_by_level(keymap, loan.code, 0, 0, &first) == 1 &&
+                first[0] == loan.keysym) {
+                spares.push_back(loan.code);
             }
         }
-        std::erase_if(loans, [this](const Loan& loan) {
-            return std::find(spares.begin(), spares.end(), loan.code) == spares.end();
-        });
+        loans.SetSpares(std::move(spares));
     }
 
-    // The key lent to the keysym, lending one (the least recently used, if all are lent) when
-    // there is none; 0 when the keymap has no empty key.
+    // The key lent to the keysym; 0 when the keymap has no empty key, or all are held down.
     KeyCode Lend(KeySym keysym) {
-        auto lent = std::find_if(loans.begin(), loans.end(),
-                                 [keysym](const Loan& loan) { return loan.keysym == keysym; });
-        if (lent != loans.end()) {
-            const Loan loan = *lent;
-            loans.erase(lent);
-            loans.push_back(loan);
-            return loan.code;
+        const KeyLoans::Lent lent = loans.Lend(static_cast<std::uint32_t>(keysym));
+        if (!lent.fresh) {
+            return static_cast<KeyCode>(lent.code);
         }
-        KeyCode code = 0;
-        for (KeyCode spare : spares) {
-            if (std::none_of(loans.begin(), loans.end(),
-                             [spare](const Loan& loan) { return loan.code == spare; })) {
-                code = spare;
-                break;
-            }
-        }
-        if (code == 0) {
-            auto idle = std::find_if(loans.begin(), loans.end(),
-                                     [](const Loan& loan) { return !loan.down; });
-            if (idle == loans.end()) {
-                return 0;
-            }
-            code = idle->code;
-            loans.erase(idle);
-        }
+        const auto code = static_cast<KeyCode>(lent.code);
         // Twice: a lone letter would stand for its lower case unshifted, its upper case shifted.
         KeySym both[2] = {keysym, keysym};
         XChangeKeyboardMapping(display, code, 2, both, 1);
@@ -177,7 +130,6 @@ struct XTestKeyboard::Impl {
             guard = std::make_unique<KeymapGuard>(DisplayString(display));
         }
         guard->Lent(code, keysym);
-        loans.push_back({code, keysym, false});
         XSync(display, False);
         const std::uint32_t start = MonotonicMilliseconds();
         while (MonotonicMilliseconds() - start < kLendSettleMs) {
@@ -189,13 +141,10 @@ struct XTestKeyboard::Impl {
     // Clears every lent key that is up, as it was before.
     void GiveBack() {
         KeySym none[2] = {NoSymbol, NoSymbol};
-        for (const Loan& loan : loans) {
-            if (!loan.down) {
-                XChangeKeyboardMapping(display, loan.code, 2, none, 1);
-                guard->Returned(loan.code);
-            }
+        for (const KeyLoans::Loan& loan : loans.EndIdle()) {
+            XChangeKeyboardMapping(display, static_cast<KeyCode>(loan.code), 2, none, 1);
+            guard->Returned(static_cast<KeyCode>(loan.code));
         }
-        std::erase_if(loans, [](const Loan& loan) { return !loan.down; });
         XSync(display, False);
     }
 
@@ -357,18 +306,17 @@ void XTestKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_
         return;  // no such key here
     }
     const bool press = (flags & KEYEVENTF_KEYUP) == 0;
-    for (Impl::Loan& loan : impl_->loans) {
-        if (loan.code == code) {
-            loan.down = press;
-            impl_->giveBack.start();
-        }
+    if (std::any_of(impl_->loans.Loans().begin(), impl_->loans.Loans().end(),
+                    [code](const KeyLoans::Loan& loan) { return loan.code == code; })) {
+        impl_->loans.SetDown(code, press);
+        impl_->giveBack.start();
     }
     XTestFakeKeyEvent(impl_->display, code, press ? True : False, CurrentTime);
     XFlush(impl_->display);
 }
 
 bool XTestKeyboard::CanTypeCharacter(std::uint8_t character) {
-    return CharacterKeysym(character) != NoSymbol && !impl_->spares.empty();
+    return CharacterKeysym(character) != NoSymbol && !impl_->loans.Spares().empty();
 }
 
 std::string XTestKeyboard::LayoutName() {

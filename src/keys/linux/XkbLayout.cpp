@@ -303,6 +303,28 @@ std::uint16_t XkbLayout::KeyForKeysym(std::uint32_t keysym) const {
     return 0;
 }
 
+std::vector<std::uint32_t> XkbLayout::EmptyKeys() const {
+    std::vector<std::uint32_t> empty;
+    const xkb_keycode_t last = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap_), 255);
+    for (xkb_keycode_t key = std::max(xkb_keymap_min_keycode(keymap_), kXkbOffset + 1); key <= last;
+         ++key) {
+        if (VkForEvdevCode(static_cast<std::uint16_t>(key - kXkbOffset)) != 0) {
+            continue;
+        }
+        int count = 0;
+        for (xkb_layout_index_t l = 0; l < xkb_keymap_num_layouts_for_key(keymap_, key); ++l) {
+            for (xkb_level_index_t v = 0; v < xkb_keymap_num_levels_for_key(keymap_, key, l); ++v) {
+                const xkb_keysym_t* syms = nullptr;
+                count += xkb_keymap_key_get_syms_by_level(keymap_, key, l, v, &syms);
+            }
+        }
+        if (count == 0) {
+            empty.push_back(key);
+        }
+    }
+    return empty;
+}
+
 std::vector<std::int16_t> XkbLayout::DeadKeySequence(std::uint8_t character) {
     if (!sequencesComputed_) {
         ComputeDeadKeySequences();

@@ -76,6 +76,9 @@ class XkbLayout {
     std::uint16_t KeyForVk(std::uint8_t vk) const;
     // The evdev code of a key whose first level types the keysym; 0 when none does.
     std::uint16_t KeyForKeysym(std::uint32_t keysym) const;
+    // Keycodes (evdev + 8, up to 255 for X clients) that the keymap leaves without symbols and
+    // that the program never presses by name: free to be lent to a keysym the layout lacks.
+    std::vector<std::uint32_t> EmptyKeys() const;
     // For a character no key types: a dead key and the key it combines with, by the compose
     // rules of the user's locale; empty when the layout has no such pair.
     std::vector<std::int16_t> DeadKeySequence(std::uint8_t character);
