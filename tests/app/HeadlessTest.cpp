@@ -2,7 +2,7 @@
 // pseudo-terminal as the scanner, and the log lines that stand in for the window.
 #include "app/Headless.h"
 
-#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <regex>
@@ -19,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace test;
-using testing::AllOf, testing::HasSubstr;
 
 TEST(ReadableText, ShowsEveryByteUnambiguously) {
     EXPECT_EQ(ReadableText("plain {TAB}~+^% 123"), "plain {TAB}~+^% 123");
@@ -64,16 +63,6 @@ class HeadlessTest : public ::testing::Test {
     std::ostringstream log_;
     std::unique_ptr<Headless> headless_;
 };
-
-TEST_F(HeadlessTest, AQuitSavesOnceAndLeavesTheAutostartEntryAlone) {
-    setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-    Start("ComPort=16\r\nAutoLoad=1\r\nNumericFilter=2\r\nWindowState=2\r\n");
-    EXPECT_EQ(Quit(), 0);
-    EXPECT_THAT(ReadBytes(settings_),
-                AllOf(HasSubstr("\nComPort=16\r\n"), HasSubstr("\nAutoLoad=1\r\n"),
-                      HasSubstr("\nNumericFilter=2\r\n"), HasSubstr("\nWindowState=2\r\n")));
-    EXPECT_FALSE(fs::exists(folder_ / "config" / "autostart")) << "the windowed program's entry";
-}
 
 // The port outcomes are checked on the real program; here what only a test can set up.
 TEST_F(HeadlessTest, AnUnreadableFileIsLoggedTheDefaultsAreUsedAndTheSaveFails) {

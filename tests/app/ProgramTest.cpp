@@ -87,7 +87,7 @@ class FrontEnd : public ProgramRun, public ::testing::WithParamInterface<bool> {
 
 TEST_P(FrontEnd, ScansAreTypedAndAQuitInAReadFinishesItThenSaves) {
     WriteSettings("RemoveReturns=1\r\nPostamble={TAB}\r\nDevice16=" + pty_.SlavePath() +
-                  "\r\nComPort=16\r\nStation=by hand\r\n");
+                  "\r\nComPort=16\r\nStation=by hand\r\nAutoLoad=1\r\n");
     const pid_t program = Start({GetParam() ? "--headless" : "--"});
     ASSERT_TRUE(WaitUntil([&] { return Shows("Active On COM16"); }, 20s)) << Log();
     pty_.CloseSlave();
@@ -105,6 +105,8 @@ TEST_P(FrontEnd, ScansAreTypedAndAQuitInAReadFinishesItThenSaves) {
     EXPECT_EQ(desk_.Received(), first + letters + "<Tab>");
     EXPECT_THAT(Saved(), AllOf(HasSubstr("\nComPort=16\r\n"), HasSubstr("\nPostamble={TAB}\r\n"),
                                HasSubstr("\nStation=by hand\r\n"), HasSubstr("\nKeyTrans255=")));
+    // Starting at logon is the window's: headless leaves the entry alone.
+    EXPECT_EQ(std::filesystem::exists(folder_ / "config/autostart/reradav.desktop"), !GetParam());
 }
 
 // A read that would type for a minute stops soon after a quit, between two keys, and the

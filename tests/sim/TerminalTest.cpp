@@ -15,23 +15,20 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using namespace test;
 
+// What nothing read is said; a reader is counted while it has the terminal open.
 TEST(Terminal, CountsReadersAndTheBytesTheyHaveNotRead) {
     Terminal terminal;
     std::string error;
     ASSERT_TRUE(terminal.Open(&error)) << error;
     EXPECT_FALSE(terminal.WaitOpen(30ms, &error));
     EXPECT_EQ(error, "nothing opened " + terminal.SlavePath() + " in time");
-    ASSERT_TRUE(terminal.Write('x') && terminal.Write('y'));
-    EXPECT_FALSE(terminal.Drain(&error));
+    EXPECT_TRUE(terminal.Write('x') && terminal.Write('y') && !terminal.Drain(&error));
     EXPECT_EQ(error.rfind("2 bytes were not read", 0), 0u) << error;
-
     const int reader = open(terminal.SlavePath().c_str(), O_RDWR | O_NOCTTY);
     EXPECT_TRUE(terminal.WaitOpen(std::nullopt, &error));
     EXPECT_EQ(terminal.Readers() * 10 + terminal.Unread(), 12);
     char bytes[3] = {};
-    EXPECT_EQ(read(reader, bytes, 2), 2);
-    EXPECT_STREQ(bytes, "xy");
-    EXPECT_TRUE(terminal.Drain(&error));
+    EXPECT_TRUE(read(reader, bytes, 2) == 2 && terminal.Drain(&error)) << bytes;
     close(reader);
     EXPECT_EQ(terminal.Readers(), 0);
 }

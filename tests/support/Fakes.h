@@ -28,16 +28,11 @@ class FakeSerial : public SerialComponent {
     bool PortOpen() const override { return open; }
     bool SetPortOpen(bool o) override {
         Log("PortOpen=" + std::to_string(o));
-        if (o && failOpen) {
-            return false;
-        }
-        open = o;
-        return true;
+        return (o && failOpen) ? false : (open = o, true);
     }
     void SetCommPort(std::int16_t n) override { Log("CommPort=" + std::to_string(n)); }
     bool SetSettings(const std::string& s) override {
-        Log("Settings=" + s);
-        return !refuseSettings;
+        return Log("Settings=" + s), !refuseSettings;
     }
     void SetDTREnable(bool on) override { Log("DTREnable=" + std::to_string(on)); }
     void SetHandshaking(std::int16_t mode) override { Log("Handshaking=" + std::to_string(mode)); }
@@ -99,9 +94,7 @@ class FakeSettingsControls : public SettingsControls {
     std::int16_t Combo1ListIndex() const override { return Get("Combo1", combo1); }
     void SetCombo1ListIndex(std::int16_t index) override { Set("Combo1", combo1, index); }
     std::string TermKeyComboText() const override { return Get("TermKeyCombo", postamble); }
-    void SetTermKeyComboText(const std::string& text) override {
-        Set("TermKeyCombo", postamble, text);
-    }
+    void SetTermKeyComboText(const std::string& t) override { Set("TermKeyCombo", postamble, t); }
     std::int16_t WindowState() const override { return Get("WindowState", windowState); }
     void SetWindowState(std::int16_t state) override { Set("WindowState", windowState, state); }
     void RegisterStartup() override { log.push_back("RegisterStartup"); }

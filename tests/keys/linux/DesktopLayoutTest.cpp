@@ -19,9 +19,8 @@ const std::string kGerman = R"([{"type": "keyboard", "xkb_layout_names": ["Germa
 CommandOutput Fake(const Outputs& outputs) {
     return [outputs](const std::vector<std::string>& argv) -> std::optional<std::string> {
         std::string line;
-        for (const auto& arg : argv) {
+        for (const auto& arg : argv)
             line += (line.empty() ? "" : " ") + arg;
-        }
         const auto found = outputs.find(line);
         return found == outputs.end() ? std::nullopt : std::optional(found->second);
     };
