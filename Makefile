@@ -32,6 +32,7 @@ bench: build
 	build/default/bench/engine_bench
 	build/default/bench/x11_typing_bench
 	build/default/bench/port_bench
+	build/default/bench/wayland_typing_bench
 
 # The main job end to end with a simulated scanner; no hardware, no desktop needed.
 demo: deps build

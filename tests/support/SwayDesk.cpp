@@ -9,6 +9,8 @@
 
 namespace reradav::test {
 
+using namespace std::chrono_literals;
+
 SwayDesk::~SwayDesk() {
     std::for_each(started_.rbegin(), started_.rend(), Stop);
 }
@@ -27,8 +29,7 @@ bool SwayDesk::Start(std::string* error) {
     WriteBytes(folder_ / "config", "output HEADLESS-1 resolution 1024x768\n");
     Run(*FindProgram("sway"), {"-c", (folder_ / "config").string()},
         {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"});
-    WaitUntil([&] { return std::filesystem::exists(folder_ / "wayland-1"); },
-              std::chrono::seconds(10));
+    WaitUntil([&] { return std::filesystem::exists(folder_ / "wayland-1"); }, 10s);
     Run("/bin/sh", {"-c", "exec stdbuf -oL wev -f wl_keyboard >wev.out"});
     *error = "sway did not start, or wev did not get the focus: " + ReadBytes(folder_ / "sway.log");
     return HasWindow("wev");
@@ -64,12 +65,12 @@ bool SwayDesk::HasWindow(const std::string& appId) {
     return WaitUntil(
         [&] {
             const pid_t pid = Run("/bin/sh", {"-c", program});
-            WaitForExit(pid, std::chrono::seconds(10));
+            WaitForExit(pid, 10s);
             std::erase(started_, pid);
             return ReadBytes(folder_ / "tree").find("\"app_id\": \"" + appId + "\"") !=
                    std::string::npos;
         },
-        std::chrono::seconds(10));
+        10s);
 }
 
 // wev prints a key event as a line with "(pressed)" or "(released)", then one such as

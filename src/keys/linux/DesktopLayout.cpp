@@ -387,4 +387,14 @@ DesktopLayoutSources ProcessDesktopLayoutSources() {
     return sources;
 }
 
+std::unique_ptr<XkbLayout> CompileDesktopLayout(std::string* source, std::string* error) {
+    const DesktopLayout desktop = DesktopKeyboardNames(ProcessDesktopLayoutSources());
+    if (auto layout = XkbLayout::FromNames(desktop.names, nullptr)) {
+        *source = desktop.source;
+        return layout;
+    }
+    *source = "system settings";
+    return XkbLayout::FromNames(SystemKeyboardNames(ProcessEnvironment()), error);
+}
+
 }  // namespace reradav

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,5 +41,10 @@ DesktopLayout DesktopKeyboardNames(const DesktopLayoutSources& sources);
 
 // This process's environment (HOME from the user database when unset) and RunCommand().
 DesktopLayoutSources ProcessDesktopLayoutSources();
+
+// The layout this process's desktop names, compiled; the system's when the desktop names one
+// this keymap data cannot compile. *source says where it came from; nullptr and *error when
+// neither compiles.
+std::unique_ptr<XkbLayout> CompileDesktopLayout(std::string* source, std::string* error);
 
 }  // namespace reradav

@@ -74,21 +74,11 @@ std::unique_ptr<UinputKeyboard> UinputKeyboard::Open(std::function<void()> servi
                                                      std::string* error, const char* devicePath) {
     std::string message;
     std::string source;
-    if (layout == nullptr) {
-        // A desktop may name a layout this keymap data cannot compile; the system's then.
-        const DesktopLayout desktop = DesktopKeyboardNames(ProcessDesktopLayoutSources());
-        layout = XkbLayout::FromNames(desktop.names, nullptr);
-        source = desktop.source;
-        if (layout == nullptr) {
-            layout = XkbLayout::FromNames(SystemKeyboardNames(ProcessEnvironment()), &message);
-            source = "system settings";
+    if (layout == nullptr && (layout = CompileDesktopLayout(&source, &message)) == nullptr) {
+        if (error != nullptr) {
+            *error = message;
         }
-        if (layout == nullptr) {
-            if (error != nullptr) {
-                *error = message;
-            }
-            return nullptr;
-        }
+        return nullptr;
     }
     const int fd = ::open(devicePath, O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {

@@ -215,18 +215,9 @@ std::unique_ptr<WaylandKeyboard> WaylandKeyboard::Open(std::function<void()> ser
         return nullptr;
     };
     std::string source;
-    if (layout == nullptr) {
-        const DesktopLayout desktop = DesktopKeyboardNames(ProcessDesktopLayoutSources());
-        layout = XkbLayout::FromNames(desktop.names, nullptr);
-        source = desktop.source;
-        std::string message;
-        if (layout == nullptr) {
-            layout = XkbLayout::FromNames(SystemKeyboardNames(ProcessEnvironment()), &message);
-            source = "system settings";
-        }
-        if (layout == nullptr) {
-            return fail(message);
-        }
+    std::string message;
+    if (layout == nullptr && (layout = CompileDesktopLayout(&source, &message)) == nullptr) {
+        return fail(message);
     }
     auto impl = std::make_unique<Impl>();
     impl->layout = std::move(layout);
