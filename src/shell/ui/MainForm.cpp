@@ -182,13 +182,19 @@ std::string MainForm::Form_Unload() {
     return error;
 }
 
-// The icon is made even without a tray: Qt adds it when one appears (a panel that starts after
-// the program at logon) and takes it away when that one goes.
+// Under X11 the icon is made even without a tray: Qt adds it when one appears (a panel that
+// starts after the program at logon) and takes it away when that one goes. Elsewhere (a
+// Wayland desktop's StatusNotifier host) the watch makes it once there is a tray.
 void MainForm::AddTrayIcon() {
-    if (tray_ != nullptr) {
+    trayAvailable_ = QSystemTrayIcon::isSystemTrayAvailable();
+    if (watch_ == nullptr) {
+        watch_ = new QTimer(this);
+        connect(watch_, &QTimer::timeout, this, &MainForm::WatchTray);
+        watch_->start(1000);
+    }
+    if (tray_ != nullptr || (!trayAvailable_ && QGuiApplication::platformName() != "xcb")) {
         return;
     }
-    trayAvailable_ = QSystemTrayIcon::isSystemTrayAvailable();
     tray_ = new QSystemTrayIcon(this);
     ShowPortInTray();
     connect(tray_, &QSystemTrayIcon::activated, this,
@@ -199,9 +205,6 @@ void MainForm::AddTrayIcon() {
                                                            : TrayEvent::Other);
             });
     tray_->show();
-    auto* watch = new QTimer(this);
-    connect(watch, &QTimer::timeout, this, &MainForm::WatchTray);
-    watch->start(1000);
 }
 
 // A window hidden in a tray that went away comes back, minimised to the task bar.
@@ -210,6 +213,9 @@ void MainForm::WatchTray() {
     if (std::exchange(trayAvailable_, available) && !available && isHidden() &&
         WindowState() == kStateMinimised && !unloaded_) {
         showMinimized();
+    }
+    if (available && tray_ == nullptr) {
+        AddTrayIcon();
     }
 }
 

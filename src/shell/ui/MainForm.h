@@ -21,6 +21,7 @@ class MainForm;
 class QCheckBox;
 class QMenu;
 class QSystemTrayIcon;
+class QTimer;
 
 namespace reradav {
 
@@ -134,6 +135,7 @@ class MainForm : public QMainWindow,
     } minimisedFlag_;
     std::unique_ptr<RestoreCheck> restoreCheck_;
     QSystemTrayIcon* tray_ = nullptr;
+    QTimer* watch_ = nullptr;
     bool trayAvailable_ = false;  // as last seen; the tray may come and go
     QMenu* mnuPopup_ = nullptr;
     QPointer<frmAbout> about_;  // the box shown from the tray, while it is open
