@@ -273,9 +273,10 @@ void WaylandKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint3
     if (vk == VK_CAPITAL && (flags & KEYEVENTF_UNICODE) == 0) {
         // Caps Lock by its function, wherever the options put its key: the press flips the
         // lock in the state the compositor takes from us.
-        if (press) {
-            const xkb_mod_mask_t lock =
-                1u << xkb_keymap_mod_get_index(impl_->layout->Keymap(), XKB_MOD_NAME_CAPS);
+        const xkb_mod_index_t caps =
+            xkb_keymap_mod_get_index(impl_->layout->Keymap(), XKB_MOD_NAME_CAPS);
+        if (press && caps != XKB_MOD_INVALID) {
+            const xkb_mod_mask_t lock = 1u << caps;
             xkb_state_update_mask(
                 impl_->state, xkb_state_serialize_mods(impl_->state, XKB_STATE_MODS_DEPRESSED),
                 xkb_state_serialize_mods(impl_->state, XKB_STATE_MODS_LATCHED),
