@@ -181,7 +181,10 @@ struct WaylandKeyboard::Impl {
             return;
         }
         while (wl_display_prepare_read(display) != 0) {
-            wl_display_dispatch_pending(display);
+            if (wl_display_dispatch_pending(display) < 0) {
+                lost = true;
+                return;
+            }
         }
         Flush();
         pollfd p{wl_display_get_fd(display), POLLIN, 0};
