@@ -71,24 +71,21 @@ std::string EncodeValue(std::string_view value) {
 bool ProfileFile::Parse(std::string_view bytes) {
     *this = ProfileFile();
     std::string text;
+    std::optional<std::u32string> decoded;
     if (bytes.starts_with(kUtf8Mark)) {
         text = bytes.substr(kUtf8Mark.size());
         encoding_ = Encoding::Utf8;
-        if (!DecodeUtf8(text)) {
-            return false;
-        }
+        decoded = DecodeUtf8(text);
     } else if (bytes.starts_with(kUtf16LittleMark) || bytes.starts_with(kUtf16BigMark)) {
         const bool big = bytes.starts_with(kUtf16BigMark);
-        const std::optional<std::u32string> decoded = DecodeUtf16(bytes.substr(2), big);
-        if (!decoded) {
-            return false;
-        }
-        text = EncodeUtf8(*decoded);
         encoding_ = big ? Encoding::Utf16BigEndian : Encoding::Utf16LittleEndian;
+        decoded = DecodeUtf16(bytes.substr(2), big);
+        text = EncodeUtf8(decoded.value_or(U""));
     } else {
         text = bytes;
+        decoded = U"";
     }
-    if (text.find('\0') != npos) {
+    if (!decoded || text.find('\0') != npos) {
         *this = ProfileFile();
         return false;
     }
