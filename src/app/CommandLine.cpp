@@ -6,9 +6,6 @@
 namespace reradav {
 namespace {
 
-// Kept with the project version in CMakeLists.txt and the man pages.
-constexpr std::string_view kVersion = "1.0";
-
 constexpr std::array<std::string_view, 3> kOptions = {"--headless", "--help", "--version"};
 
 void AppendText(CommandLine& parsed, const std::string& arg) {
@@ -99,7 +96,7 @@ See reradav(1) and the help (F1 in the window) for more.
 }
 
 std::string VersionText() {
-    return "reradav " + std::string(kVersion) +
+    return std::string("reradav ") + RERADAV_VERSION +
            "\nA serial bar-code scanner keyboard wedge for Linux.\n";
 }
 

@@ -28,6 +28,7 @@ frmAbout::frmAbout(const QString& settingsFile, const QString& origin, const QSt
     const QIcon icon(QStringLiteral(":/reradav.svg"));
     setWindowIcon(icon);
     ui_->picIcon->setPixmap(icon.pixmap(ui_->picIcon->size()));
+    ui_->lblVersion->setText(QStringLiteral("Version " RERADAV_VERSION));
 
     QPalette black = ui_->lblDisclaimer->palette();
     black.setColor(QPalette::WindowText, Qt::black);
