@@ -59,10 +59,10 @@ class SerialComponent {
     virtual void SetOnComm(std::function<void()> handler) = 0;
     // Called once when an open port is lost (USB scanner unplugged, hang-up): the port is then
     // closed and LastError() says why.
+    virtual void SetOnHangUp(std::function<void()> handler) = 0;
     // Called when queued output was dropped because the device took none of it for a while;
     // the argument says how much and why.
     virtual void SetOnOutputDropped(std::function<void(const std::string& why)> handler) = 0;
-    virtual void SetOnHangUp(std::function<void()> handler) = 0;
 };
 
 }  // namespace reradav

@@ -18,7 +18,6 @@
 namespace reradav {
 namespace {
 
-// Output gives up when the device has taken nothing for this long (flow control holding it).
 // Output the device takes none of for this long is dropped, and a queue is never longer.
 constexpr int kOutputStallMs = 5000;
 constexpr std::size_t kMaxQueuedOutput = 1u << 20;
@@ -296,11 +295,7 @@ void TermiosSerialPort::Close() {
         dsrTimer_->stop();
     }
     dsr_.reset();
-    if (writable_) {
-        writable_->setEnabled(false);
-        stall_->stop();
-    }
-    tx_.clear();
+    StopSending();
     if (fd_ >= 0) {
         if (owned_) {
             // Closing discards both buffers, so a line held by flow control cannot block
@@ -493,15 +488,15 @@ void TermiosSerialPort::SendQueued() {
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             break;
         } else {
+            const int err = errno;
             tx_.erase(0, sent);
-            DropQueued(errno, ErrnoWords(errno));
+            DropQueued(err, ErrnoWords(err));
             return;
         }
     }
     tx_.erase(0, sent);
     if (tx_.empty()) {
-        writable_->setEnabled(false);
-        stall_->stop();
+        StopSending();
         return;
     }
     writable_->setSocket(fd_);
@@ -511,13 +506,18 @@ void TermiosSerialPort::SendQueued() {
     }
 }
 
-void TermiosSerialPort::DropQueued(int err, const std::string& why) {
-    const std::size_t dropped = tx_.size();
+// The queue emptied or given up: nothing waits to be written.
+void TermiosSerialPort::StopSending() {
     tx_.clear();
     if (writable_) {
         writable_->setEnabled(false);
         stall_->stop();
     }
+}
+
+void TermiosSerialPort::DropQueued(int err, const std::string& why) {
+    const std::size_t dropped = tx_.size();
+    StopSending();
     Fail(err,
          path_ + ": " + std::to_string(dropped) + " bytes for the scanner dropped (" + why + ")");
     if (onOutputDropped_) {

@@ -86,6 +86,7 @@ class TermiosSerialPort : public SerialComponent {
     // Writes what the line takes of tx_ now; the rest waits for the line.
     void SendQueued();
     void DropQueued(int err, const std::string& why);
+    void StopSending();
 
     const ComDevices& devices_;
     std::int16_t commPort_ = 1;
