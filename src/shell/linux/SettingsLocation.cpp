@@ -131,10 +131,12 @@ SettingsPlace SettingsPlaceNow() {
         MakePrivateFolders(place.file.parent_path());
     }
     if (!place.startFrom.empty() && !std::filesystem::exists(place.file, ec)) {
-        std::filesystem::copy_file(place.startFrom, place.file, ec);
-        std::filesystem::permissions(
-            place.file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-            ec);
+        // Checked after each step: a failed copy must not be reported as the chmod's error.
+        if (std::filesystem::copy_file(place.startFrom, place.file, ec); !ec) {
+            std::filesystem::permissions(
+                place.file,
+                std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, ec);
+        }
         if (ec) {
             place.why = "Cannot start from " + place.startFrom.string() + ": " + ec.message();
         }
