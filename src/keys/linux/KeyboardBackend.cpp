@@ -48,8 +48,8 @@ OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
         }
         result.reason += error + "; ";
     }
-    result.reason += x11 ? "give your user /dev/uinput: " : "run Reradav in an X11 session, or ";
-    result.reason += x11 ? "" : "give your user /dev/uinput: ";
+    result.reason += x11 ? "" : "run Reradav in an X11 session, or ";
+    result.reason += "give your user /dev/uinput: ";
     result.reason +=
         "sudo cp 70-reradav-uinput.rules /etc/udev/rules.d/ && sudo udevadm trigger "
         "--sysname-match=uinput (see the README), then log in again.";
