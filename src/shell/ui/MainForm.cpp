@@ -103,7 +103,7 @@ MainForm::MainForm(Beeper& beeper, MessageBoxes& messages,
     connect(about, &QAction::triggered, this, &MainForm::HelpAbout_Click);
 
     restoreCheck_ = std::make_unique<RestoreCheck>(*this, settings_, minimisedFlag_);
-    RefreshPortList();
+    // The port list is filled by Form_Load, once the settings have named the devices.
 }
 
 MainForm::~MainForm() = default;
