@@ -4,7 +4,8 @@ PREFIX ?= /usr/local
 export CMAKE_BUILD_PARALLEL_LEVEL := $(JOBS)
 export CTEST_PARALLEL_LEVEL := $(JOBS)
 
-.PHONY: all deps build demo run test test-default test-asan check bench format clean install uninstall
+.PHONY: all deps build demo run test test-default test-asan check bench format clean install uninstall \
+	package package-check
 
 all: build
 
@@ -51,6 +52,14 @@ install:
 
 uninstall:
 	tools/uninstall build/default/install_manifest.txt
+
+# build/package/reradav_<version>_<arch>.deb and, where rpmbuild exists, the .rpm.
+package: deps
+	tools/build-package
+
+# lintian, desktop-file-validate, appstreamcli; then installs the .deb, runs it and purges it.
+package-check: package build
+	tools/check-package
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

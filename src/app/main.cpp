@@ -18,6 +18,8 @@
 static int RunWindowed(int& argc, char** argv, const std::string& commandLine) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Reradav");
+    // Wayland's app_id: the compositor finds the desktop entry and its icon by it.
+    QApplication::setDesktopFileName(RERADAV_APP_ID);
     // The window may live hidden in the tray while a dialog closes: only Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     Q_INIT_RESOURCE(reradav);

@@ -69,7 +69,7 @@ TEST(WaylandProgram, EveryReadArrivesExactlyThroughTheVirtualKeyboard) {
     EXPECT_TRUE(!desk.Received(&down).empty() && down == 0) << down << " keys left down";
 
     program = start("--");
-    EXPECT_TRUE(desk.HasWindow("reradav"));
+    EXPECT_TRUE(desk.HasWindow(RERADAV_APP_ID));
 }
 
 }  // namespace

@@ -12,9 +12,10 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # A component of its own name keeps `make install`'s install_manifest.txt untouched.
 DESTDIR=$scratch/root cmake --install "$build" --prefix "$prefix" --component Unspecified >/dev/null
 mv "$build/install_manifest_Unspecified.txt" "$scratch/manifest"
-expect=(bin/reradav bin/reradav-sim share/doc/reradav/Reradav.html
-    share/applications/reradav.desktop share/icons/hicolor/scalable/apps/reradav.svg
-    share/man/man1/reradav.1 share/man/man1/reradav-sim.1
+id=io.github.reradav.Reradav
+expect=(bin/reradav bin/reradav-sim share/doc/reradav/{Reradav.html,copyright,changelog.gz}
+    share/applications/$id.desktop share/icons/hicolor/scalable/apps/$id.svg
+    share/metainfo/$id.metainfo.xml share/man/man1/{reradav,reradav-sim}.1.gz
     lib/udev/rules.d/70-reradav-uinput.rules lib/systemd/user/reradav-headless.service)
 for f in "${expect[@]}"; do
     [ -f "$root/$f" ] && grep -qxF "$prefix/$f" "$scratch/manifest" || fail "$f not installed"
