@@ -22,7 +22,6 @@
 namespace reradav {
 namespace {
 
-constexpr std::uint32_t kXkbOffset = 8;  // XKB keycode = evdev code + 8
 constexpr std::uint32_t kKeymapFormatXkbV1 = 1;
 
 struct Globals {
@@ -140,7 +139,7 @@ struct WaylandKeyboard::Impl {
         if (keymapChanged && !SendKeymap()) {
             return;
         }
-        xkb_state_update_key(state, code + kXkbOffset, press ? XKB_KEY_DOWN : XKB_KEY_UP);
+        xkb_state_update_key(state, code + kXkbKeycodeOffset, press ? XKB_KEY_DOWN : XKB_KEY_UP);
         zwp_virtual_keyboard_v1_key(
             keyboard, MonotonicMilliseconds(), code,
             press ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
@@ -148,7 +147,7 @@ struct WaylandKeyboard::Impl {
         if (press) {
             down.push_back(code);
         }
-        loans.SetDown(code + kXkbOffset, press);
+        loans.SetDown(code + kXkbKeycodeOffset, press);
         SendModifiers();
         Flush();
     }
@@ -296,12 +295,12 @@ void WaylandKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint3
         const std::uint32_t keysym = CharacterKeysym(scan);
         code = keysym != XKB_KEY_NoSymbol ? impl_->Lend(keysym) : 0;
     } else if (const std::uint16_t evdev = impl_->layout->KeyForVk(vk); evdev != 0) {
-        code = evdev + kXkbOffset;
+        code = evdev + kXkbKeycodeOffset;
     } else if (const std::uint32_t named = XkbLayout::NamedKeysym(vk); named != 0) {
         code = impl_->Lend(named);
     }
     if (code != 0) {
-        impl_->Key(code - kXkbOffset, press);
+        impl_->Key(code - kXkbKeycodeOffset, press);
     }
 }
 

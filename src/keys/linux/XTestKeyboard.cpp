@@ -291,14 +291,13 @@ void XTestKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_
         }
         return;
     }
-    // A character or a named key the keymap lacks gets a key lent to its keysym. The servers
-    // of today number keys as evdev + 8.
+    // A character or a named key the keymap lacks gets a key lent to its keysym.
     KeyCode code = 0;
     if ((flags & KEYEVENTF_UNICODE) != 0) {
         const KeySym keysym = CharacterKeysym(scan);
         code = keysym != NoSymbol ? impl_->Lend(keysym) : 0;
     } else if (const std::uint16_t evdev = impl_->layout->KeyForVk(vk); evdev != 0) {
-        code = static_cast<KeyCode>(evdev + 8);
+        code = static_cast<KeyCode>(evdev + kXkbKeycodeOffset);
     } else if (const std::uint32_t named = XkbLayout::NamedKeysym(vk); named != 0) {
         code = impl_->Lend(named);
     }

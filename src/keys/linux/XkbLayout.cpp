@@ -14,7 +14,6 @@
 namespace reradav {
 namespace {
 
-constexpr xkb_keycode_t kXkbOffset = 8;  // XKB keycode = evdev code + 8
 constexpr std::uint16_t kEvdevLeftShift = 42;
 constexpr std::uint16_t kEvdevRightAlt = 100;
 constexpr std::uint16_t kEvdev102nd = 86;
@@ -225,18 +224,18 @@ void XkbLayout::Compute() {
         }
         xkb_state_update_mask(state, 0, 0, 0, 0, 0, group);
         if (pass.shift) {
-            xkb_state_update_key(state, kEvdevLeftShift + kXkbOffset, XKB_KEY_DOWN);
+            xkb_state_update_key(state, kEvdevLeftShift + kXkbKeycodeOffset, XKB_KEY_DOWN);
         }
         if (pass.altGr) {
-            xkb_state_update_key(state, kEvdevRightAlt + kXkbOffset, XKB_KEY_DOWN);
+            xkb_state_update_key(state, kEvdevRightAlt + kXkbKeycodeOffset, XKB_KEY_DOWN);
         }
         const std::int16_t bits =
             static_cast<std::int16_t>((pass.shift ? kShiftBit : 0) | (pass.altGr ? kAltGrBits : 0));
         for (xkb_keycode_t key = minKey; key <= maxKey; ++key) {
-            if (key < kXkbOffset) {
+            if (key < kXkbKeycodeOffset) {
                 continue;
             }
-            const auto evdev = static_cast<std::uint16_t>(key - kXkbOffset);
+            const auto evdev = static_cast<std::uint16_t>(key - kXkbKeycodeOffset);
             if ((pass.keys == Pass::Without102nd && evdev == kEvdev102nd) ||
                 (pass.keys == Pass::Only102nd && evdev != kEvdev102nd)) {
                 continue;
@@ -292,12 +291,12 @@ std::uint16_t XkbLayout::KeyForVk(std::uint8_t vk) const {
 std::uint16_t XkbLayout::KeyForKeysym(std::uint32_t keysym) const {
     const std::uint32_t group = group_ < xkb_keymap_num_layouts(keymap_) ? group_ : 0;
     const xkb_keycode_t maxKey = xkb_keymap_max_keycode(keymap_);
-    for (xkb_keycode_t key = std::max(xkb_keymap_min_keycode(keymap_), kXkbOffset); key <= maxKey;
-         ++key) {
+    for (xkb_keycode_t key = std::max(xkb_keymap_min_keycode(keymap_), kXkbKeycodeOffset);
+         key <= maxKey; ++key) {
         const xkb_keysym_t* syms = nullptr;
         if (xkb_keymap_key_get_syms_by_level(keymap_, key, group, 0, &syms) == 1 &&
             syms[0] == keysym) {
-            return static_cast<std::uint16_t>(key - kXkbOffset);
+            return static_cast<std::uint16_t>(key - kXkbKeycodeOffset);
         }
     }
     return 0;
@@ -306,9 +305,9 @@ std::uint16_t XkbLayout::KeyForKeysym(std::uint32_t keysym) const {
 std::vector<std::uint32_t> XkbLayout::EmptyKeys() const {
     std::vector<std::uint32_t> empty;
     const xkb_keycode_t last = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap_), 255);
-    for (xkb_keycode_t key = std::max(xkb_keymap_min_keycode(keymap_), kXkbOffset + 1); key <= last;
-         ++key) {
-        if (VkForEvdevCode(static_cast<std::uint16_t>(key - kXkbOffset)) != 0) {
+    for (xkb_keycode_t key = std::max(xkb_keymap_min_keycode(keymap_), kXkbKeycodeOffset + 1);
+         key <= last; ++key) {
+        if (VkForEvdevCode(static_cast<std::uint16_t>(key - kXkbKeycodeOffset)) != 0) {
             continue;
         }
         int count = 0;

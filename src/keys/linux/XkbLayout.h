@@ -14,6 +14,9 @@ struct xkb_keymap;
 
 namespace reradav {
 
+// XKB numbers a key as its evdev code plus this, in X servers and Wayland keymaps alike.
+constexpr std::uint32_t kXkbKeycodeOffset = 8;
+
 // Rules, model, layout, variant and options: the names a keymap is compiled from.
 struct XkbNames {
     std::string rules = "evdev";
