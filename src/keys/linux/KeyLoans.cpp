@@ -39,12 +39,14 @@ KeyLoans::Lent KeyLoans::Lend(std::uint32_t keysym) {
     return {code, true};
 }
 
-void KeyLoans::SetDown(std::uint32_t code, bool down) {
-    for (Loan& loan : loans_) {
-        if (loan.code == code) {
-            loan.down = down;
-        }
+bool KeyLoans::SetDown(std::uint32_t code, bool down) {
+    auto loan = std::find_if(loans_.begin(), loans_.end(),
+                             [code](const Loan& each) { return each.code == code; });
+    if (loan == loans_.end()) {
+        return false;
     }
+    loan->down = down;
+    return true;
 }
 
 std::vector<KeyLoans::Loan> KeyLoans::EndIdle() {

@@ -26,7 +26,8 @@ class KeyLoans {
     // The key lent to the keysym, now the most recently used; a fresh loan of a free spare, or
     // of the least recently used key that is up, when there is none.
     Lent Lend(std::uint32_t keysym);
-    void SetDown(std::uint32_t code, bool down);
+    // Whether the key is lent (then its state is kept).
+    bool SetDown(std::uint32_t code, bool down);
     // Ends the loans whose keys are up and returns them, to be cleared.
     std::vector<Loan> EndIdle();
     const std::vector<Loan>& Loans() const { return loans_; }

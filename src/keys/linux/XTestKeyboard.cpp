@@ -305,9 +305,7 @@ void XTestKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_
         return;  // no such key here
     }
     const bool press = (flags & KEYEVENTF_KEYUP) == 0;
-    if (std::any_of(impl_->loans.Loans().begin(), impl_->loans.Loans().end(),
-                    [code](const KeyLoans::Loan& loan) { return loan.code == code; })) {
-        impl_->loans.SetDown(code, press);
+    if (impl_->loans.SetDown(code, press)) {
         impl_->giveBack.start();
     }
     XTestFakeKeyEvent(impl_->display, code, press ? True : False, CurrentTime);
