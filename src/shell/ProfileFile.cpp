@@ -70,22 +70,20 @@ std::string EncodeValue(std::string_view value) {
 
 bool ProfileFile::Parse(std::string_view bytes) {
     *this = ProfileFile();
-    std::string text;
-    std::optional<std::u32string> decoded;
+    std::string text(bytes);
+    bool valid = true;
     if (bytes.starts_with(kUtf8Mark)) {
-        text = bytes.substr(kUtf8Mark.size());
+        text.erase(0, kUtf8Mark.size());
         encoding_ = Encoding::Utf8;
-        decoded = DecodeUtf8(text);
+        valid = DecodeUtf8(text).has_value();
     } else if (bytes.starts_with(kUtf16LittleMark) || bytes.starts_with(kUtf16BigMark)) {
         const bool big = bytes.starts_with(kUtf16BigMark);
         encoding_ = big ? Encoding::Utf16BigEndian : Encoding::Utf16LittleEndian;
-        decoded = DecodeUtf16(bytes.substr(2), big);
+        const std::optional<std::u32string> decoded = DecodeUtf16(bytes.substr(2), big);
+        valid = decoded.has_value();
         text = EncodeUtf8(decoded.value_or(U""));
-    } else {
-        text = bytes;
-        decoded = U"";
     }
-    if (!decoded || text.find('\0') != npos) {
+    if (!valid || text.find('\0') != npos) {
         *this = ProfileFile();
         return false;
     }
