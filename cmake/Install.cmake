@@ -35,6 +35,6 @@ install(FILES ${RERADAV_UNIT} DESTINATION lib/systemd/user)
 if(RERADAV_TESTS)
     add_test(NAME install_and_uninstall
         COMMAND ${PROJECT_SOURCE_DIR}/tests/install/check-install.sh
-                ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+                ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${RERADAV_APP_ID})
     set_tests_properties(install_and_uninstall PROPERTIES TIMEOUT 120)
 endif()

@@ -5,7 +5,6 @@
 set(CPACK_PACKAGE_NAME reradav)
 set(CPACK_PACKAGE_VENDOR "The Reradav developers")
 set(CPACK_PACKAGE_CONTACT "${RERADAV_MAINTAINER}")
-set(CPACK_PACKAGE_HOMEPAGE_URL https://github.com/reradav/reradav)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "serial bar-code scanner keyboard wedge")
 # Lines under 80 characters: apt shows them as they stand.
 set(CPACK_PACKAGE_DESCRIPTION

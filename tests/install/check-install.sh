@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch DESTDIR and prefix, checks what arrived, then uninstalls
-# with tools/uninstall and checks nothing of it is left. Usage: check-install.sh BUILD SOURCE
+# with tools/uninstall and checks nothing of it is left. Usage: check-install.sh BUILD SOURCE ID
+# (ID: the reverse-DNS id that names the desktop entry, icon and metainfo)
 set -euo pipefail
-build=$1 source=$2
+build=$1 source=$2 id=$3
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 prefix=/opt/reradav-test
@@ -12,7 +13,6 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # A component of its own name keeps `make install`'s install_manifest.txt untouched.
 DESTDIR=$scratch/root cmake --install "$build" --prefix "$prefix" --component Unspecified >/dev/null
 mv "$build/install_manifest_Unspecified.txt" "$scratch/manifest"
-id=io.github.reradav.Reradav
 expect=(bin/reradav bin/reradav-sim share/doc/reradav/{Reradav.html,copyright,changelog.gz}
     share/applications/$id.desktop share/icons/hicolor/scalable/apps/$id.svg
     share/metainfo/$id.metainfo.xml share/man/man1/{reradav,reradav-sim}.1.gz
