@@ -247,7 +247,11 @@ std::unique_ptr<WaylandKeyboard> WaylandKeyboard::Open(std::function<void()> ser
         return xkb_keymap_key_get_name(impl->layout->Keymap(), code) == nullptr;
     });
     impl->loans.SetSpares(std::move(spares));
-    impl->SendKeymap();
+    // Keys sent before a keymap would be lost; a broken connection is told below.
+    if (!impl->SendKeymap() && !impl->lost) {
+        return fail("the keymap could not be handed to the Wayland compositor (" +
+                    std::string(std::strerror(errno)) + ")");
+    }
     impl->SendModifiers();
     if (wl_display_roundtrip(impl->display) < 0 || impl->lost) {
         impl->lost = true;
