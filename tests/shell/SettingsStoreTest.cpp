@@ -99,8 +99,8 @@ TEST(SettingsStoreTest, AnUnreadableFileIsNotOverwritten) {
     EXPECT_TRUE(std::filesystem::is_directory(file));
     std::filesystem::remove(file);
     using namespace std::string_literals;
-    for (const std::string& bytes :
-         {"\xFF\xFE[\0R\0\0"s, "\xFE\xFF\xDC\0"s, "\xEF\xBB\xBF\xC3["s, "[R]\0"s}) {
+    for (const std::string& bytes : {"\xFF\xFE[\0R\0\0"s, "\xFE\xFF\xDC\0"s, "\xFF\xFE\xFF\xDF"s,
+                                     "\xEF\xBB\xBF\xC3["s, "[R]\0"s}) {
         WriteBytes(file, bytes);
         EXPECT_THAT(LoadSettings(file, "", s.settings, s.controls, s.devices),
                     testing::HasSubstr("is not text"));
