@@ -199,6 +199,9 @@ int RunHeadless(int& argc, char** argv) {
         std::cerr << "reradav: warning: a signal will end the program without saving the "
                      "settings\n";
     }
+    // A session whose X server ended is over: the settings are saved, the status is a failure.
+    headless.Wedge().SetOnKeyboardLost(
+        [&headless] { headless.Quit([](int) { QCoreApplication::exit(1); }); });
     headless.Load(SettingsPlaceNow());
     return QCoreApplication::exec();
 }

@@ -35,6 +35,16 @@ Engine::Engine(AppSettings& settings, const ComDevices& devices, SettingsControl
       framing_(serial_, settings, preferences, window,
                [this](std::string& read) { handler_.ProcessRead(read); }),
       port_(settings, serial_, framing_, *this, window) {
+    if (keyboard_) {
+        keyboard_->SetListener(
+            {[&window](const std::string& status) { window.SetStatus("keyboard", status); },
+             [this, &window](const std::string& why) {
+                 window.SetStatus("keyboard", why);
+                 if (onKeyboardLost_) {
+                     onKeyboardLost_();
+                 }
+             }});
+    }
     serial_.SetOnComm([this] { framing_.OnComm(); });
     serial_.SetOnHangUp([this] { port_.PortLost(); });
     serial_.SetOnOutputDropped(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -48,6 +49,9 @@ class Engine : private FramingTimer {
             emitter_->RequestStop();
         }
     }
+    // Called when the keyboard can type no more because its display went away (the X server
+    // ended); the status line has said why.
+    void SetOnKeyboardLost(std::function<void()> lost) { onKeyboardLost_ = std::move(lost); }
     // True while a key string is being typed (quitting waits for it).
     bool Typing() const { return emitter_ && emitter_->Typing(); }
 
@@ -58,6 +62,7 @@ class Engine : private FramingTimer {
     SystemClock clock_;
     std::string keyboardProblem_;
     std::string keyboardDescription_;
+    std::function<void()> onKeyboardLost_;
     std::unique_ptr<KeyboardPlatform> keyboard_;
     std::unique_ptr<KeyboardEmitter> emitter_;
     TermiosSerialPort serial_;

@@ -61,6 +61,7 @@ void KeyboardEmitter::RequestStop() {
     if (!stopRequested_) {
         stopRequested_ = true;
         stopAt_ = platform_.GetTickCount() + kStopGraceMs;
+        platform_.StopWaitingAt(stopAt_);
     }
 }
 

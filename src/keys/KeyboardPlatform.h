@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,15 @@ class KeyboardPlatform {
     virtual std::string Failure() { return {}; }
     // The layout in force as the user names it, such as "de" or "us(dvorak)"; empty if unknown.
     virtual std::string LayoutName() { return {}; }
+    // What the keyboard tells while it types: a sentence for the status line (typing waits), and
+    // that it can type no more (the display went away), with why. Either may be empty.
+    struct Listener {
+        std::function<void(const std::string& status)> status;
+        std::function<void(const std::string& why)> lost;
+    };
+    virtual void SetListener(Listener /*listener*/) {}
+    // A quit: a wait inside a key event (for a key to lend) ends at this tick count.
+    virtual void StopWaitingAt(std::uint32_t /*tick*/) {}
     // Runs the program's window events (timer ticks, serial input, quit signals) for a moment,
     // waiting for them up to the next millisecond tick; user input waits for the key string.
     virtual void ServiceEvents() = 0;

@@ -11,19 +11,22 @@ namespace reradav {
 
 using namespace std::chrono_literals;
 
-// The engine typing into a real window under a private X server.
+// The engine typing into a real window under a private X server; lent keys are lent again at
+// once, as no target here falls behind.
 class EngineX11 : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (std::string error; !wedge.Start(&error)) {
+        if (std::string error; !wedge.Start(&error, keepMs_)) {
             GTEST_SKIP() << "no X server for the end-to-end test: " << error;
         }
     }
+    std::uint32_t keepMs_ = 0;
     test::X11Wedge wedge;
 };
 
 // Every character and named key typed exactly on each layout, whether a key, a dead key or no
-// key at all types it; afterwards no key is down and the keymap is as it was.
+// key at all types it; afterwards no key is down, and once the engine ends the keymap is as it
+// was.
 TEST_F(EngineX11, EveryCharacterArrivesOnEveryLayout) {
     // Through the built-in table, which types $ and % as F9 and F10 and nothing for 128-159
     // unless the settings name them (KeyTrans128=€); named keys the default keymap puts
@@ -42,22 +45,24 @@ TEST_F(EngineX11, EveryCharacterArrivesOnEveryLayout) {
         }
     }
     expected += "<Return>";
+    std::string before;
     for (const std::string layout :
          {"us", "de", "fr", "es", "pt", "ch", "gb", "it", "se", "us:dvorak"}) {
         const std::size_t colon = std::min(layout.find(':'), layout.size());
         ASSERT_TRUE(wedge.X().SetLayout(layout.substr(0, colon),
                                         layout.substr(colon + (colon < layout.size()))));
         wedge.RunFor(100);
-        const std::string before = wedge.X().KeyboardSnapshot();
+        before = wedge.X().KeyboardSnapshot();
         wedge.ClearReceived();
         wedge.Scan(scan + "\r");
         test::WaitUntil(
             [&] { return wedge.RunFor(10), wedge.Received().size() >= expected.size(); }, 8s);
-        test::WaitUntil([&] { return wedge.RunFor(50), wedge.X().KeyboardSnapshot() == before; },
-                        5s);
+        wedge.RunFor(50);
         EXPECT_EQ(wedge.Received(), expected) << layout;
-        EXPECT_EQ(wedge.X().KeyboardSnapshot(), before) << layout;
+        EXPECT_TRUE(wedge.X().KeyboardSnapshot().ends_with("down:")) << layout;
     }
+    wedge.StopWedge();
+    EXPECT_EQ(wedge.X().KeyboardSnapshot(), before);
 }
 
 // Caps Lock is switched by its function wherever the options put it, and letters keep their case.

@@ -8,13 +8,14 @@
 
 namespace reradav::test {
 
-bool X11Wedge::Start(std::string* error) {
+bool X11Wedge::Start(std::string* error, std::uint32_t keepMs) {
     if (!desk_.Start(error) || !pty_.Open(error)) {
         return false;
     }
     InitKeyTrans(settings.KeyTrans);
     devices.Set(16, pty_.SlavePath());
-    auto keyboard = XTestKeyboard::Open(ServiceQtEvents, error, desk_.X().Display().c_str());
+    auto keyboard =
+        XTestKeyboard::Open(ServiceQtEvents, error, desk_.X().Display().c_str(), keepMs);
     if (!keyboard) {
         return false;
     }

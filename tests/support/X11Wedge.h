@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Engine.h"
+#include "keys/linux/KeymapGuard.h"
 #include "support/Fakes.h"
 #include "support/KeyTargetDesk.h"
 
@@ -10,7 +11,10 @@ namespace reradav::test {
 // engine types through XTest into the key target window. Needs a QCoreApplication.
 class X11Wedge {
   public:
-    bool Start(std::string* error);
+    // Lent keys are kept `keepMs` after their last use (0: lent again at once).
+    bool Start(std::string* error, std::uint32_t keepMs = kLentKeyKeepMs);
+    // Ends the engine: its keys are let go and given back.
+    void StopWedge() { engine_.reset(); }
     void Scan(std::string_view bytes) { pty_.Scan(bytes); }
     ScannerPty& Scanner() { return pty_; }
     Engine& Wedge() { return *engine_; }

@@ -12,49 +12,89 @@ void KeyLoans::SetSpares(std::vector<std::uint32_t> spares) {
     });
 }
 
-KeyLoans::Lent KeyLoans::Lend(std::uint32_t keysym) {
+KeyLoans::Lent KeyLoans::Lend(std::uint32_t keysym, std::uint32_t now) {
     auto lent = std::find_if(loans_.begin(), loans_.end(),
                              [keysym](const Loan& loan) { return loan.keysym == keysym; });
     if (lent != loans_.end()) {
-        const Loan loan = *lent;
+        Loan loan = *lent;
+        loan.used = now;
         loans_.erase(lent);
         loans_.push_back(loan);
-        return {loan.code, false};
+        return {loan.code, loan.level, false, 0};
     }
-    auto free = std::find_if(spares_.begin(), spares_.end(), [this](std::uint32_t spare) {
-        return std::none_of(loans_.begin(), loans_.end(),
-                            [spare](const Loan& loan) { return loan.code == spare; });
-    });
-    std::uint32_t code = free != spares_.end() ? *free : 0;
-    if (code == 0) {
-        auto idle =
-            std::find_if(loans_.begin(), loans_.end(), [](const Loan& loan) { return !loan.down; });
-        if (idle == loans_.end()) {
-            return {0, false};
+    auto taken = [this](std::uint32_t code, std::uint32_t level) {
+        return std::any_of(loans_.begin(), loans_.end(), [&](const Loan& loan) {
+            return loan.code == code && loan.level == level;
+        });
+    };
+    for (std::uint32_t level = 0; level < levels_; ++level) {
+        for (const std::uint32_t spare : spares_) {
+            if (!taken(spare, level)) {
+                loans_.push_back({spare, level, keysym, now});
+                return {spare, level, true, 0};
+            }
         }
-        code = idle->code;
-        loans_.erase(idle);
     }
-    loans_.push_back({code, keysym, false});
-    return {code, true};
+    auto oldest = std::find_if(loans_.begin(), loans_.end(),
+                               [this](const Loan& loan) { return !IsDown(loan.code); });
+    if (oldest == loans_.end()) {
+        return {};
+    }
+    const std::uint32_t age = now - oldest->used;
+    if (age < keepMs_) {
+        return {0, 0, false, keepMs_ - age};
+    }
+    const Loan loan{oldest->code, oldest->level, keysym, now};
+    loans_.erase(oldest);
+    loans_.push_back(loan);
+    return {loan.code, loan.level, true, 0};
 }
 
-bool KeyLoans::SetDown(std::uint32_t code, bool down) {
-    auto loan = std::find_if(loans_.begin(), loans_.end(),
-                             [code](const Loan& each) { return each.code == code; });
-    if (loan == loans_.end()) {
-        return false;
+bool KeyLoans::SetDown(std::uint32_t code, bool down, std::uint32_t now) {
+    bool lent = false;
+    for (Loan& loan : loans_) {
+        if (loan.code == code) {
+            loan.used = now;
+            lent = true;
+        }
     }
-    loan->down = down;
-    return true;
+    std::erase(down_, code);
+    if (lent && down) {
+        down_.push_back(code);
+    }
+    return lent;
 }
 
-std::vector<KeyLoans::Loan> KeyLoans::EndIdle() {
-    std::vector<Loan> ended;
-    std::copy_if(loans_.begin(), loans_.end(), std::back_inserter(ended),
-                 [](const Loan& loan) { return !loan.down; });
-    std::erase_if(loans_, [](const Loan& loan) { return !loan.down; });
-    return ended;
+std::vector<std::uint32_t> KeyLoans::Keysyms(std::uint32_t code) const {
+    std::vector<std::uint32_t> keysyms(levels_, 0);
+    for (const Loan& loan : loans_) {
+        if (loan.code == code) {
+            keysyms[loan.level] = loan.keysym;
+        }
+    }
+    return keysyms;
+}
+
+std::vector<std::uint32_t> KeyLoans::IdleKeys(std::uint32_t now, std::uint32_t idleMs) const {
+    std::vector<std::uint32_t> idle;
+    for (const Loan& loan : loans_) {
+        if (!IsDown(loan.code) && std::find(idle.begin(), idle.end(), loan.code) == idle.end() &&
+            std::all_of(loans_.begin(), loans_.end(), [&](const Loan& other) {
+                return other.code != loan.code || now - other.used >= idleMs;
+            })) {
+            idle.push_back(loan.code);
+        }
+    }
+    return idle;
+}
+
+void KeyLoans::End(std::uint32_t code) {
+    std::erase_if(loans_, [code](const Loan& loan) { return loan.code == code; });
+    std::erase(down_, code);
+}
+
+bool KeyLoans::IsDown(std::uint32_t code) const {
+    return std::find(down_.begin(), down_.end(), code) != down_.end();
 }
 
 }  // namespace reradav

@@ -147,7 +147,7 @@ struct WaylandKeyboard::Impl {
         if (press) {
             down.push_back(code);
         }
-        loans.SetDown(code + kXkbKeycodeOffset, press);
+        loans.SetDown(code + kXkbKeycodeOffset, press, MonotonicMilliseconds());
         SendModifiers();
         Flush();
     }
@@ -197,7 +197,7 @@ struct WaylandKeyboard::Impl {
 
     // The key lent to the keysym; 0 when there is none to lend.
     std::uint32_t Lend(std::uint32_t keysym) {
-        const KeyLoans::Lent lent = loans.Lend(keysym);
+        const KeyLoans::Lent lent = loans.Lend(keysym, MonotonicMilliseconds());
         keymapChanged = keymapChanged || lent.fresh;
         return lent.code;
     }

@@ -1,6 +1,7 @@
 #include "keys/linux/XTestKeyboard.h"
 
 // Qt before Xlib, whose macros (Bool, Status) clash with Qt's names.
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <X11/XKBlib.h>
@@ -19,6 +20,7 @@
 #include "keys/linux/KeyLoans.h"
 #include "keys/linux/KeymapGuard.h"
 #include "keys/linux/LinuxKeyboardCommon.h"
+#include "keys/linux/XErrors.h"
 #include "keys/linux/XkbLayout.h"
 
 namespace reradav {
@@ -26,10 +28,16 @@ namespace reradav {
 namespace {
 
 // After a key is lent, clients fetch the new keymap when its notice reaches them; the key is
-// pressed only after this wait, and given back only when no lent key was used for a while, so
-// a target that fetches late still finds it.
+// pressed only after this wait.
 constexpr std::uint32_t kLendSettleMs = 20;
-constexpr int kGiveBackIdleMs = 500;
+// Loans unused this long are given back, so the keymap is the user's own again between scanning
+// sessions. Far beyond kLentKeyKeepMs: no client still behind reads a key given back.
+constexpr int kGiveBackIdleMs = 30000;
+// Typing that waits this long for a key to lend says so on the status line.
+constexpr std::uint32_t kWaitNoticeMs = 1000;
+// A lent key holds two keysyms, the second typed with Shift: twice the characters in the few
+// empty keys a keymap has (17 to 19 in Xvfb's), before typing must wait for a loan to age.
+constexpr std::uint32_t kLentLevels = 2;
 
 // A character's keysym; 0 for the control characters, which have no key to lend.
 KeySym CharacterKeysym(std::uint8_t character) {
@@ -38,6 +46,10 @@ KeySym CharacterKeysym(std::uint8_t character) {
         return NoSymbol;
     }
     return xkb_utf32_to_keysym(unicode);
+}
+
+bool IsModifier(std::uint8_t vk) {
+    return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU || vk == VK_RMENU;
 }
 
 }  // namespace
@@ -54,29 +66,139 @@ struct XTestKeyboard::Impl {
     std::unique_ptr<XkbLayout> layout;
     std::function<void()> serviceEvents;
     KeyboardState state{};
+    Listener listener;
+    bool lost = false;
+    std::optional<std::uint32_t> stopAt;
 
+    std::uint32_t keepMs = kLentKeyKeepMs;
     KeyLoans loans;  // of the keys the user's keymap leaves empty
     std::unique_ptr<KeymapGuard> guard;
     QTimer giveBack;
+    std::unique_ptr<QSocketNotifier> connection;
+    std::vector<KeyCode> down;  // the keys we hold, in the order pressed
+
+    // What the press of a character did besides its key, for its release to undo.
+    struct Character {
+        KeyCode code = 0;
+        bool shiftChanged = false;
+        KeyCode altGr = 0;
+        std::optional<std::uint32_t> userGroup;  // another group was locked for the key
+    } character;
+    // The group before a key string, put back if its own modifier keys switched it.
+    std::uint32_t groupBefore = 0;
+    bool modifiersPressed = false;
 
     ~Impl() {
-        if (display != nullptr) {
-            for (const KeyLoans::Loan& loan : std::vector(loans.Loans())) {
-                if (loan.down) {
-                    XTestFakeKeyEvent(display, loan.code, False, CurrentTime);
-                    loans.SetDown(loan.code, false);
-                }
+        if (display != nullptr && !lost) {
+            ReleaseCharacter();
+            for (const KeyCode code : std::vector(down.rbegin(), down.rend())) {
+                Key(code, false);
             }
-            GiveBack();
+            // What no client can still be reading goes now; the rest is the guard's to clear
+            // when it has been kept long enough, or ours now when there is no guard.
+            GiveBack(keepMs);
+            if (!loans.Loans().empty()) {
+                guard->Running() ? guard->Quit() : GiveBack(0);
+            }
         }
+        guard.reset();
         layout.reset();
         xkb_context_unref(context);
         if (xcb != nullptr) {
             xcb_disconnect(xcb);
         }
         if (display != nullptr) {
+            XErrors::Forget(display);
             XCloseDisplay(display);
         }
+    }
+
+    static std::uint32_t Now() { return MonotonicMilliseconds(); }
+    bool StopDue() const { return stopAt && static_cast<std::int32_t>(Now() - *stopAt) >= 0; }
+    void Service() { serviceEvents ? serviceEvents() : void(usleep(1000)); }
+    KeyCode KeyFor(std::uint8_t vk) const {
+        const std::uint16_t evdev = layout->KeyForVk(vk);
+        return evdev != 0 ? static_cast<KeyCode>(evdev + kXkbKeycodeOffset) : 0;
+    }
+    bool Holds(KeyCode code) const {
+        return std::find(down.begin(), down.end(), code) != down.end();
+    }
+
+    // The guard hears of a press before the server, of a release after: a guard that releases a
+    // key already up does no harm.
+    void Key(KeyCode code, bool press) {
+        if (press) {
+            guard->Pressed(code, true);
+        }
+        XTestFakeKeyEvent(display, code, press ? True : False, CurrentTime);
+        XFlush(display);
+        std::erase(down, code);
+        if (press) {
+            down.push_back(code);
+        } else {
+            guard->Pressed(code, false);
+        }
+        if (loans.SetDown(code, press, Now())) {
+            giveBack.start();
+        }
+    }
+
+    // A character's key, with Shift as its level needs whatever the key string holds, AltGr
+    // when it needs that, in a locked group when only another group has it.
+    void PressCharacter(KeyCode code, bool shift, bool altGr) {
+        const KeyCode shiftKey = KeyFor(VK_SHIFT);
+        if (Holds(shiftKey) != shift) {
+            Key(shiftKey, shift);
+            character.shiftChanged = true;
+        }
+        if (altGr) {
+            character.altGr = KeyFor(VK_RMENU);
+            Key(character.altGr, true);
+        }
+        character.code = code;
+        Key(code, true);
+    }
+
+    void PressCharacter(std::uint8_t c) {
+        character = {};
+        if (const XkbLayout::GroupKey other = layout->OtherGroupKey(c); other.key != -1) {
+            character.userGroup = layout->Group();
+            guard->GroupLocked(character.userGroup);
+            XkbLockGroup(display, XkbUseCoreKbd, other.group);
+            PressCharacter(KeyFor(static_cast<std::uint8_t>(other.key & 0xFF)),
+                           (other.key & XkbLayout::kShiftBit) != 0,
+                           (other.key & XkbLayout::kAltGrBits) == XkbLayout::kAltGrBits);
+            return;
+        }
+        PressLent(CharacterKeysym(c));
+    }
+
+    void PressLent(KeySym keysym) {
+        character = {};
+        const KeyLoans::Lent lent = keysym != NoSymbol ? Lend(keysym) : KeyLoans::Lent{};
+        if (lent.code != 0) {
+            PressCharacter(static_cast<KeyCode>(lent.code), lent.level == 1, false);
+        }
+    }
+
+    void ReleaseCharacter() {
+        if (character.code == 0) {
+            return;
+        }
+        Key(character.code, false);
+        if (character.altGr != 0) {
+            Key(character.altGr, false);
+        }
+        if (character.shiftChanged) {
+            const KeyCode shiftKey = KeyFor(VK_SHIFT);
+            Key(shiftKey, !Holds(shiftKey));
+        }
+        if (character.userGroup) {
+            XkbLockGroup(display, XkbUseCoreKbd, *character.userGroup);
+            XFlush(display);
+            guard->GroupLocked(std::nullopt);
+        }
+        character = {};
     }
 
     std::uint32_t LockedGroup() {
@@ -108,7 +230,8 @@ struct XTestKeyboard::Impl {
         std::vector<std::uint32_t> spares = layout->EmptyKeys();
         for (const KeyLoans::Loan& loan : loans.Loans()) {
             const xkb_keysym_t* first = nullptr;
-            if (xkb_keymap_key_get_syms_by_level(keymap, loan.code, 0, 0, &first) == 1 &&
+            if (loan.level == 0 &&
+                xkb_keymap_key_get_syms_by_level(keymap, loan.code, 0, 0, &first) == 1 &&
                 first[0] == loan.keysym) {
                 spares.push_back(loan.code);
             }
@@ -116,37 +239,77 @@ struct XTestKeyboard::Impl {
         loans.SetSpares(std::move(spares));
     }
 
-    // The key lent to the keysym; 0 when the keymap has no empty key, or all are held down.
-    KeyCode Lend(KeySym keysym) {
-        const KeyLoans::Lent lent = loans.Lend(static_cast<std::uint32_t>(keysym));
-        if (!lent.fresh) {
-            return static_cast<KeyCode>(lent.code);
+    // A key and level lent to the keysym; code 0 when none can be. When every level of every
+    // spare key is lent, typing waits for the oldest loan to have been kept long enough.
+    KeyLoans::Lent Lend(KeySym keysym) {
+        KeyLoans::Lent lent = loans.Lend(static_cast<std::uint32_t>(keysym), Now());
+        const std::uint32_t start = Now();
+        bool told = false;
+        while (lent.code == 0 && lent.waitMs > 0 && !lost && !StopDue()) {
+            if (!told && Now() - start >= kWaitNoticeMs && listener.status) {
+                told = true;
+                listener.status(
+                    "typing waits for a spare key: the keys lent last may not have been read yet");
+            }
+            Service();
+            lent = loans.Lend(static_cast<std::uint32_t>(keysym), Now());
         }
-        const auto code = static_cast<KeyCode>(lent.code);
-        // Twice: a lone letter would stand for its lower case unshifted, its upper case shifted.
-        KeySym both[2] = {keysym, keysym};
-        XChangeKeyboardMapping(display, code, 2, both, 1);
-        if (guard == nullptr) {
-            guard = std::make_unique<KeymapGuard>(DisplayString(display));
+        if (!lent.fresh || lost) {
+            return lost ? KeyLoans::Lent{} : lent;
         }
-        guard->Lent(code, keysym);
+        const std::vector<std::uint32_t> keysyms = loans.Keysyms(lent.code);
+        guard->Lent(lent.code, keysyms);
+        const unsigned long errors = XErrors::Count(display);
+        MapLentKey(display, lent.code, keysyms);
         XSync(display, False);
-        const std::uint32_t start = MonotonicMilliseconds();
-        while (MonotonicMilliseconds() - start < kLendSettleMs) {
-            serviceEvents ? serviceEvents() : void(usleep(1000));
+        if (XErrors::Count(display) != errors) {
+            loans.End(lent.code);
+            return {};
         }
-        return code;
+        giveBack.start();
+        for (const std::uint32_t settle = Now(); Now() - settle < kLendSettleMs;) {
+            Service();
+        }
+        return lent;
     }
 
-    // Clears every lent key that is up, as it was before.
-    void GiveBack() {
-        KeySym none[2] = {NoSymbol, NoSymbol};
-        for (const KeyLoans::Loan& loan : loans.EndIdle()) {
-            XChangeKeyboardMapping(display, static_cast<KeyCode>(loan.code), 2, none, 1);
-            guard->Returned(static_cast<KeyCode>(loan.code));
+    // Clears the keys none of whose loans was used for `idleMs`, where they still hold what we
+    // lent them; the guard hears of it once the server has it.
+    void GiveBack(std::uint32_t idleMs) {
+        if (lost) {
+            return;
+        }
+        std::vector<std::uint32_t> ended = loans.IdleKeys(Now(), idleMs);
+        for (const std::uint32_t code : ended) {
+            if (HoldsLent(display, code, loans.Keysyms(code))) {
+                MapLentKey(display, code, {});
+            }
+            loans.End(code);
         }
         XSync(display, False);
+        for (const std::uint32_t code : ended) {
+            guard->Returned(code);
+        }
+        if (!loans.Loans().empty()) {
+            giveBack.start();
+        }
     }
+
+    void Lost() {
+        lost = true;
+        connection->setEnabled(false);
+        giveBack.stop();
+        // Told from the event loop, not from inside Xlib.
+        QMetaObject::invokeMethod(
+            &giveBack,
+            [this] {
+                if (listener.lost) {
+                    listener.lost(kLostText);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    static constexpr const char* kLostText = "the X server closed the connection";
 
     // "de" or "us(dvorak)" from the names the server's keymap was made of.
     std::string RulesLayoutName() {
@@ -175,6 +338,9 @@ struct XTestKeyboard::Impl {
 
     // Takes the server's notices of a new keymap or group; cheap when there are none.
     void Refresh() {
+        if (lost) {
+            return;
+        }
         bool newKeymap = false;
         std::uint32_t group = layout->Group();
         while (XPending(display) > 0) {
@@ -214,7 +380,8 @@ struct XTestKeyboard::Impl {
 };
 
 std::unique_ptr<XTestKeyboard> XTestKeyboard::Open(std::function<void()> serviceEvents,
-                                                   std::string* error, const char* displayName) {
+                                                   std::string* error, const char* displayName,
+                                                   std::uint32_t keepMs) {
     auto fail = [error](std::string message) -> std::unique_ptr<XTestKeyboard> {
         if (error != nullptr) {
             *error = std::move(message);
@@ -223,14 +390,28 @@ std::unique_ptr<XTestKeyboard> XTestKeyboard::Open(std::function<void()> service
     };
     auto impl = std::make_unique<Impl>();
     impl->serviceEvents = std::move(serviceEvents);
+    impl->keepMs = keepMs;
+    impl->loans = KeyLoans(kLentLevels, keepMs);
     impl->giveBack.setSingleShot(true);
     impl->giveBack.setInterval(kGiveBackIdleMs);
-    QObject::connect(&impl->giveBack, &QTimer::timeout, [raw = impl.get()] { raw->GiveBack(); });
+    QObject::connect(&impl->giveBack, &QTimer::timeout,
+                     [raw = impl.get()] { raw->GiveBack(kGiveBackIdleMs); });
     impl->display = XOpenDisplay(displayName);
     const std::string name = XDisplayName(displayName);
     if (impl->display == nullptr) {
         return fail("the X display \"" + name + "\" cannot be opened");
     }
+    XErrors::Watch(impl->display, [raw = impl.get()] { raw->Lost(); });
+    impl->guard = std::make_unique<KeymapGuard>(DisplayString(impl->display));
+    // Reading what arrives finds a server that died while nothing was typed; the events wait
+    // in Xlib's queue for the next key string.
+    impl->connection =
+        std::make_unique<QSocketNotifier>(ConnectionNumber(impl->display), QSocketNotifier::Read);
+    QObject::connect(impl->connection.get(), &QSocketNotifier::activated, [raw = impl.get()] {
+        if (!raw->lost) {
+            XEventsQueued(raw->display, QueuedAfterReading);
+        }
+    });
     int eventBase = 0;
     int errorBase = 0;
     int major = 0;
@@ -279,10 +460,14 @@ std::uint32_t XTestKeyboard::MapVirtualKeyA(std::uint32_t code, std::uint32_t ma
 }
 
 void XTestKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) {
+    if (impl_->lost) {
+        return;
+    }
+    const bool press = (flags & KEYEVENTF_KEYUP) == 0;
     if (vk == VK_CAPITAL && (flags & KEYEVENTF_UNICODE) == 0) {
         // Caps Lock by its function: an option such as caps:swapescape puts another key where it
         // sits. The press flips the lock; the release has nothing to do.
-        if ((flags & KEYEVENTF_KEYUP) == 0) {
+        if (press) {
             XkbStateRec st{};
             XkbGetState(impl_->display, XkbUseCoreKbd, &st);
             XkbLockModifiers(impl_->display, XkbUseCoreKbd, LockMask,
@@ -291,29 +476,39 @@ void XTestKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_
         }
         return;
     }
-    // A character or a named key the keymap lacks gets a key lent to its keysym.
-    KeyCode code = 0;
-    if ((flags & KEYEVENTF_UNICODE) != 0) {
-        const KeySym keysym = CharacterKeysym(scan);
-        code = keysym != NoSymbol ? impl_->Lend(keysym) : 0;
-    } else if (const std::uint16_t evdev = impl_->layout->KeyForVk(vk); evdev != 0) {
-        code = static_cast<KeyCode>(evdev + kXkbKeycodeOffset);
-    } else if (const std::uint32_t named = XkbLayout::NamedKeysym(vk); named != 0) {
-        code = impl_->Lend(named);
+    // A character the group in force lacks: from another group, else a key lent to its keysym;
+    // so also a named key the keymap lacks. Its release directly follows its press.
+    const std::uint32_t named = XkbLayout::NamedKeysym(vk);
+    const KeyCode code = (flags & KEYEVENTF_UNICODE) != 0 ? 0 : impl_->KeyFor(vk);
+    if ((flags & KEYEVENTF_UNICODE) != 0 || (code == 0 && named != 0)) {
+        if (!press) {
+            impl_->ReleaseCharacter();
+        } else if ((flags & KEYEVENTF_UNICODE) != 0) {
+            impl_->PressCharacter(scan);
+        } else {
+            impl_->PressLent(named);
+        }
+    } else if (code != 0) {
+        impl_->modifiersPressed = impl_->modifiersPressed || IsModifier(vk);
+        impl_->Key(code, press);
     }
-    if (code == 0) {
-        return;  // no such key here
-    }
-    const bool press = (flags & KEYEVENTF_KEYUP) == 0;
-    if (impl_->loans.SetDown(code, press)) {
-        impl_->giveBack.start();
-    }
-    XTestFakeKeyEvent(impl_->display, code, press ? True : False, CurrentTime);
-    XFlush(impl_->display);
 }
 
 bool XTestKeyboard::CanTypeCharacter(std::uint8_t character) {
-    return CharacterKeysym(character) != NoSymbol && !impl_->loans.Spares().empty();
+    return impl_->layout->OtherGroupKey(character).key != -1 ||
+           (CharacterKeysym(character) != NoSymbol && !impl_->loans.Spares().empty());
+}
+
+std::string XTestKeyboard::Failure() {
+    return impl_->lost ? Impl::kLostText : "";
+}
+
+void XTestKeyboard::SetListener(Listener listener) {
+    impl_->listener = std::move(listener);
+}
+
+void XTestKeyboard::StopWaitingAt(std::uint32_t tick) {
+    impl_->stopAt = tick;
 }
 
 std::string XTestKeyboard::LayoutName() {
@@ -327,6 +522,8 @@ void XTestKeyboard::GetKeyboardState(KeyboardState& state) {
     XkbGetState(impl_->display, XkbUseCoreKbd, &xkbState);
     impl_->Refresh();
     impl_->layout->SetGroup(xkbState.locked_group);
+    impl_->groupBefore = xkbState.locked_group;
+    impl_->modifiersPressed = false;
     unsigned int lights = 0;
     XkbGetIndicatorState(impl_->display, XkbUseCoreKbd, &lights);
 
@@ -341,8 +538,15 @@ void XTestKeyboard::GetKeyboardState(KeyboardState& state) {
 }
 
 // X has no per-thread key state to replace: the snapshot is only kept for GetKeyboardState.
+// Where the key string's own modifiers are a group switch (Shift+Alt with grp:alt_shift_toggle),
+// the user's group is put back.
 void XTestKeyboard::SetKeyboardState(const KeyboardState& state) {
     impl_->state = state;
+    if (impl_->modifiersPressed && !impl_->lost && impl_->LockedGroup() != impl_->groupBefore) {
+        XkbLockGroup(impl_->display, XkbUseCoreKbd, impl_->groupBefore);
+        XFlush(impl_->display);
+    }
+    impl_->modifiersPressed = false;
 }
 
 std::uint32_t XTestKeyboard::GetTickCount() {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "keys/KeyboardPlatform.h"
+#include "keys/linux/KeymapGuard.h"
 
 namespace reradav {
 
@@ -14,10 +15,12 @@ namespace reradav {
 class XTestKeyboard : public KeyboardPlatform {
   public:
     // Connects to the display (nullptr: $DISPLAY); nullptr and a sentence in *error when the
-    // display cannot be opened or lacks XTest or XKB.
+    // display cannot be opened or lacks XTest or XKB. A lent key is kept `keepMs` after its last
+    // use before it is lent again.
     static std::unique_ptr<XTestKeyboard> Open(std::function<void()> serviceEvents,
                                                std::string* error,
-                                               const char* displayName = nullptr);
+                                               const char* displayName = nullptr,
+                                               std::uint32_t keepMs = kLentKeyKeepMs);
     ~XTestKeyboard() override;
     XTestKeyboard(const XTestKeyboard&) = delete;
     XTestKeyboard& operator=(const XTestKeyboard&) = delete;
@@ -31,6 +34,9 @@ class XTestKeyboard : public KeyboardPlatform {
     void ServiceEvents() override;
     bool CanTypeCharacter(std::uint8_t character) override;
     std::string LayoutName() override;
+    std::string Failure() override;
+    void SetListener(Listener listener) override;
+    void StopWaitingAt(std::uint32_t tick) override;
 
   private:
     struct Impl;

@@ -197,8 +197,33 @@ void XkbLayout::SetGroup(std::uint32_t group) {
 
 // Presses the same keys the emitter will press (Left Shift, Right Alt) in a fresh state and reads
 // what each key then types, so the answer holds for whatever modifier map the layout uses.
+// Characters only another group has are found there, for a key typed with that group locked.
 void XkbLayout::Compute() {
-    table_.fill(-1);
+    const std::uint32_t layouts = xkb_keymap_num_layouts(keymap_);
+    const std::uint32_t group = group_ < layouts ? group_ : 0;
+    // Caps Lock where the options put it (caps:swapescape moves it to the Escape key).
+    capsLockKey_ = KeyForKeysym(XKB_KEY_Caps_Lock);
+    deadKeys_.clear();
+    sequencesComputed_ = false;
+    ComputeGroup(group, table_, &deadKeys_);
+    otherGroups_.fill({0, -1});
+    for (std::uint32_t other = 0; other < layouts; ++other) {
+        if (other == group) {
+            continue;
+        }
+        std::array<std::int16_t, 256> table{};
+        ComputeGroup(other, table, nullptr);
+        for (std::size_t c = 0; c < table.size(); ++c) {
+            if (table_[c] == -1 && table[c] != -1 && otherGroups_[c].key == -1) {
+                otherGroups_[c] = {other, table[c]};
+            }
+        }
+    }
+}
+
+void XkbLayout::ComputeGroup(std::uint32_t group, std::array<std::int16_t, 256>& table,
+                             std::vector<std::pair<std::uint32_t, std::int16_t>>* deadKeys) const {
+    table.fill(-1);
     std::unordered_map<xkb_keysym_t, std::uint8_t> wanted;
     for (int c = 0; c < 256; ++c) {
         const char32_t unicode = Windows1252ToUnicode(static_cast<std::uint8_t>(c));
@@ -207,16 +232,8 @@ void XkbLayout::Compute() {
             wanted.emplace(keysym, static_cast<std::uint8_t>(c));
         }
     }
-    const std::uint32_t layouts = xkb_keymap_num_layouts(keymap_);
-    const std::uint32_t group = group_ < layouts ? group_ : 0;
     const xkb_keycode_t minKey = xkb_keymap_min_keycode(keymap_);
     const xkb_keycode_t maxKey = xkb_keymap_max_keycode(keymap_);
-
-    // Caps Lock where the options put it (caps:swapescape moves it to the Escape key).
-    capsLockKey_ = KeyForKeysym(XKB_KEY_Caps_Lock);
-    deadKeys_.clear();
-    sequencesComputed_ = false;
-
     for (const Pass& pass : kPasses) {
         xkb_state* state = xkb_state_new(keymap_);
         if (state == nullptr) {
@@ -228,6 +245,12 @@ void XkbLayout::Compute() {
         }
         if (pass.altGr) {
             xkb_state_update_key(state, kEvdevRightAlt + kXkbKeycodeOffset, XKB_KEY_DOWN);
+        }
+        // Where these keys switch the group (grp:alt_shift_toggle, grp:toggle), pressing them
+        // would change the user's group: the pass finds nothing.
+        if (xkb_state_serialize_layout(state, XKB_STATE_LAYOUT_EFFECTIVE) != group) {
+            xkb_state_unref(state);
+            continue;
         }
         const std::int16_t bits =
             static_cast<std::int16_t>((pass.shift ? kShiftBit : 0) | (pass.altGr ? kAltGrBits : 0));
@@ -250,13 +273,13 @@ void XkbLayout::Compute() {
                 continue;
             }
             const auto found = wanted.find(syms[0]);
-            if (found != wanted.end() && table_[found->second] == -1) {
-                table_[found->second] = static_cast<std::int16_t>(bits | vk);
+            if (found != wanted.end() && table[found->second] == -1) {
+                table[found->second] = static_cast<std::int16_t>(bits | vk);
             }
-            if (syms[0] >= kFirstDeadKeysym && syms[0] <= kLastDeadKeysym &&
-                std::none_of(deadKeys_.begin(), deadKeys_.end(),
+            if (deadKeys != nullptr && syms[0] >= kFirstDeadKeysym && syms[0] <= kLastDeadKeysym &&
+                std::none_of(deadKeys->begin(), deadKeys->end(),
                              [&](const auto& dead) { return dead.first == syms[0]; })) {
-                deadKeys_.emplace_back(syms[0], static_cast<std::int16_t>(bits | vk));
+                deadKeys->emplace_back(syms[0], static_cast<std::int16_t>(bits | vk));
             }
         }
         xkb_state_unref(state);

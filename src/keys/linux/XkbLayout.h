@@ -62,6 +62,13 @@ class XkbLayout {
 
     // Low byte the virtual key, bit 8 Shift, bits 9-10 AltGr; -1 when no key types it.
     std::int16_t KeyValue(std::uint8_t character) const { return table_[character]; }
+    // For a character no key of the group in force types: another group of the keymap, and the
+    // key value there; key -1 when no group has it.
+    struct GroupKey {
+        std::uint32_t group;
+        std::int16_t key;
+    };
+    GroupKey OtherGroupKey(std::uint8_t character) const { return otherGroups_[character]; }
 
     // Recompiles from names; keeps the old keymap and returns false when that fails.
     bool Reload(const XkbNames& names, std::string* error);
@@ -94,6 +101,8 @@ class XkbLayout {
   private:
     XkbLayout() = default;
     void Compute();
+    void ComputeGroup(std::uint32_t group, std::array<std::int16_t, 256>& table,
+                      std::vector<std::pair<std::uint32_t, std::int16_t>>* deadKeys) const;
     void ComputeDeadKeySequences();
 
     xkb_context* context_ = nullptr;
@@ -101,6 +110,7 @@ class XkbLayout {
     std::optional<XkbNames> names_;
     std::uint32_t group_ = 0;
     std::array<std::int16_t, 256> table_{};
+    std::array<GroupKey, 256> otherGroups_{};
     std::uint16_t capsLockKey_ = 0;  // found with the table: typing asks for it often
     // Key values of the dead keys, found with the table; the pairs are looked up when first
     // asked for, as only uinput needs them.

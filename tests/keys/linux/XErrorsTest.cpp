@@ -1,0 +1,47 @@
+#include "keys/linux/XErrors.h"
+
+// gtest before Xlib, whose None macro clashes with a gtest name.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include "support/Processes.h"
+
+namespace reradav {
+namespace {
+
+int othersErrors = 0;
+
+// A request on a window that does not exist: the error the X server answers with when a
+// window closed between two requests.
+void RequestOnNoWindow(Display* display) {
+    XMapWindow(display, 0x1fffff);
+    XSync(display, False);
+}
+
+TEST(XErrors, AWatchedDisplaysErrorsAreCountedOthersKeepTheirHandlerAndADeadServerEndsNothing) {
+    test::XvfbServer x;
+    std::string error;
+    if (!x.Start(&error)) {
+        GTEST_SKIP() << error;
+    }
+    XSetErrorHandler([](Display*, XErrorEvent*) { return ++othersErrors, 0; });
+    Display* ours = XOpenDisplay(x.Display().c_str());
+    Display* others = XOpenDisplay(x.Display().c_str());
+    ASSERT_TRUE(ours != nullptr && others != nullptr);
+    bool lost = false;
+    XErrors::Watch(ours, [&lost] { lost = true; });
+    RequestOnNoWindow(ours);
+    RequestOnNoWindow(ours);
+    RequestOnNoWindow(others);
+    EXPECT_EQ(XErrors::Count(ours), 2u);
+    EXPECT_EQ(othersErrors, 1);
+    x.Kill();
+    XSync(ours, False);  // the program goes on
+    EXPECT_TRUE(lost);
+    XErrors::Forget(ours);
+    XCloseDisplay(ours);
+}
+
+}  // namespace
+}  // namespace reradav
