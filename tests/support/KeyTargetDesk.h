@@ -41,6 +41,7 @@ class KeyTargetDesk {
     // A temporary folder removed with the desk.
     std::string Folder() const { return folder_.path().string(); }
     XvfbServer& X() { return x_; }
+    pid_t Target() const { return target_; }
 
   private:
     XvfbServer x_;

@@ -1,5 +1,6 @@
 #include "support/Processes.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -102,10 +103,20 @@ bool XvfbServer::Start(std::string* error) {
     return true;
 }
 
-bool XvfbServer::SetLayout(const std::string& layout, const std::string& variant) {
+bool XvfbServer::SetLayout(const std::string& layout, const std::string& variant,
+                           const std::string& options) {
     const auto setxkbmap = FindProgram("setxkbmap");
-    return setxkbmap &&
-           RunToEnd(*setxkbmap, {"-display", display_, layout, "-variant", variant}) == 0;
+    return setxkbmap && RunToEnd(*setxkbmap, {"-display", display_, layout, "-variant", variant,
+                                              "-option", "", "-option", options}) == 0;
+}
+
+unsigned XvfbServer::Group(std::optional<unsigned> lock) const {
+    ::Display* display = XOpenDisplay(display_.c_str());
+    XkbStateRec state{};
+    lock ? void(XkbLockGroup(display, XkbUseCoreKbd, *lock)) : void();
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    XCloseDisplay(display);
+    return state.locked_group;
 }
 
 std::string XvfbServer::KeyboardSnapshot() const {

@@ -49,7 +49,10 @@ class XvfbServer {
     // False with a reason when Xvfb is missing or did not start.
     bool Start(std::string* error);
     const std::string& Display() const { return display_; }
-    bool SetLayout(const std::string& layout, const std::string& variant = "");
+    bool SetLayout(const std::string& layout, const std::string& variant = "",
+                   const std::string& options = "");
+    // Locks the group when one is given, as a group switch key does; the group locked then.
+    unsigned Group(std::optional<unsigned> lock = std::nullopt) const;
     // The core keymap, then "down:" and the keys held down, to compare before and after.
     std::string KeyboardSnapshot() const;
 

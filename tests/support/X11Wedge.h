@@ -24,6 +24,7 @@ class X11Wedge {
     const std::string& OutputPath() const { return desk_.OutputPath(); }
     void ClearReceived() { desk_.ClearReceived(); }
     XvfbServer& X() { return desk_.X(); }
+    pid_t Target() const { return desk_.Target(); }
 
     AppSettings settings;
     ComDevices devices;

@@ -83,7 +83,7 @@ struct WaylandKeyboard::Impl {
     std::string keymapText;  // the layout's, without added keys
     xkb_state* state = nullptr;
     std::array<std::uint32_t, 4> modifiersSent{};
-    KeyLoans loans;
+    KeyLoans loans;  // taken over at once: the keymap reaches clients in order with the keys
     bool keymapChanged = false;  // a key was lent since the keymap was last sent
     std::vector<std::uint32_t> down;
     KeyboardState kept{};

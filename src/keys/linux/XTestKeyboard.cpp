@@ -102,6 +102,7 @@ struct XTestKeyboard::Impl {
             }
         }
         guard.reset();
+        connection.reset();
         layout.reset();
         xkb_context_unref(context);
         if (xcb != nullptr) {
@@ -224,16 +225,29 @@ struct XTestKeyboard::Impl {
     }
 
     // Empty keys, or keys holding just what we lent them. A loan whose key someone else
-    // remapped (setxkbmap) is no longer ours.
+    // remapped (setxkbmap, xmodmap) is no longer ours.
     void FindSpares() {
         xkb_keymap* keymap = layout->Keymap();
         std::vector<std::uint32_t> spares = layout->EmptyKeys();
+        std::vector<std::uint32_t> lent;
         for (const KeyLoans::Loan& loan : loans.Loans()) {
-            const xkb_keysym_t* first = nullptr;
-            if (loan.level == 0 &&
-                xkb_keymap_key_get_syms_by_level(keymap, loan.code, 0, 0, &first) == 1 &&
-                first[0] == loan.keysym) {
-                spares.push_back(loan.code);
+            if (std::find(lent.begin(), lent.end(), loan.code) == lent.end()) {
+                lent.push_back(loan.code);
+            }
+        }
+        for (const std::uint32_t code : lent) {
+            const std::vector<std::uint32_t> keysyms = loans.Keysyms(code);
+            bool holds = true;
+            for (std::uint32_t level = 0; level < keysyms.size(); ++level) {
+                const xkb_keysym_t* syms = nullptr;
+                holds = holds && (keysyms[level] == 0 || (xkb_keymap_key_get_syms_by_level(
+                                                              keymap, code, 0, level, &syms) == 1 &&
+                                                          syms[0] == keysyms[level]));
+            }
+            if (holds) {
+                spares.push_back(code);
+            } else {
+                loans.End(code);
             }
         }
         loans.SetSpares(std::move(spares));
@@ -297,7 +311,9 @@ struct XTestKeyboard::Impl {
 
     void Lost() {
         lost = true;
-        connection->setEnabled(false);
+        if (connection) {
+            connection->setEnabled(false);
+        }
         giveBack.stop();
         // Told from the event loop, not from inside Xlib.
         QMetaObject::invokeMethod(

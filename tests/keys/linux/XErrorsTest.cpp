@@ -12,13 +12,6 @@ namespace {
 
 int othersErrors = 0;
 
-// A request on a window that does not exist: the error the X server answers with when a
-// window closed between two requests.
-void RequestOnNoWindow(Display* display) {
-    XMapWindow(display, 0x1fffff);
-    XSync(display, False);
-}
-
 TEST(XErrors, AWatchedDisplaysErrorsAreCountedOthersKeepTheirHandlerAndADeadServerEndsNothing) {
     test::XvfbServer x;
     std::string error;
@@ -31,9 +24,11 @@ TEST(XErrors, AWatchedDisplaysErrorsAreCountedOthersKeepTheirHandlerAndADeadServ
     ASSERT_TRUE(ours != nullptr && others != nullptr);
     bool lost = false;
     XErrors::Watch(ours, [&lost] { lost = true; });
-    RequestOnNoWindow(ours);
-    RequestOnNoWindow(ours);
-    RequestOnNoWindow(others);
+    // Requests on a window that does not exist, as when one closed between two requests.
+    for (Display* display : {ours, ours, others}) {
+        XMapWindow(display, 0x1fffff);
+        XSync(display, False);
+    }
     EXPECT_EQ(XErrors::Count(ours), 2u);
     EXPECT_EQ(othersErrors, 1);
     x.Kill();

@@ -32,23 +32,6 @@ TEST(XkbLayout, KeyValuesAsWindowsGivesThem) {
     EXPECT_EQ(error, "The keyboard layout \"nosuch(v)\" cannot be compiled.");
 }
 
-// Where Shift+AltGr or AltGr switch the group (in us of us,de with grp:toggle, not in de), they
-// reach nothing; a character only another group has is found there, with its key value there.
-TEST(XkbLayout, GroupSwitchesAreNoModifiersAndOtherGroupsAreFound) {
-    const std::tuple<const char*, const char*, std::uint32_t, unsigned char, int, int, int> rows[] =
-        {{"us,ru", "grp:alt_shift_toggle", 1, 'A', -1, 0, 0x141},
-         {"us,ru", "grp:alt_shift_toggle", 1, '1', '1', 0, -1},
-         {"us,de", "grp:toggle", 0, 0xFC, -1, 1, 0xDB},
-         {"us,de", "grp:toggle", 1, '@', 0x651, 0, -1}};
-    for (const auto& [layouts, options, group, c, value, otherGroup, otherKey] : rows) {
-        auto layout = XkbLayout::FromNames({"evdev", "pc105", layouts, "", options}, nullptr);
-        layout->SetGroup(group);
-        EXPECT_EQ(layout->KeyValue(c), value) << layouts << options << " " << int{c};
-        EXPECT_EQ(layout->OtherGroupKey(c).key, otherKey) << layouts << options << " " << int{c};
-        EXPECT_EQ(layout->OtherGroupKey(c).group, otherKey == -1 ? 0u : std::uint32_t(otherGroup));
-    }
-}
-
 TEST(XkbLayout, SystemNamesComeFromTheEnvironmentThenTheFilesThenUs) {
     test::TempFolder temp;
     const std::tuple<std::map<std::string, std::string>, const char*, const char*> rows[] = {
