@@ -31,6 +31,7 @@ TEST(XErrors, AWatchedDisplaysErrorsAreCountedOthersKeepTheirHandlerAndADeadServ
     }
     EXPECT_EQ(XErrors::Count(ours), 2u);
     EXPECT_EQ(othersErrors, 1);
+    XCloseDisplay(others);
     x.Kill();
     XSync(ours, False);  // the program goes on
     EXPECT_TRUE(lost);
