@@ -82,11 +82,13 @@ void PortControl::ApplyFlowControl() {
     serial_.SetWatchDsr(settings_.Handshake == HandshakeOptoRs);
 }
 
+// The reopen is decided from the hang-up itself, and watched for from then on: handling the
+// read (typing it, replying to the scanner) may take long and must not change the decision.
 void PortControl::PortLost() {
     ShowError();
     timer_.SetEnabled(false);
-    framing_.LineEnded();
     Watch(!serial_.PortOpen() && DeviceMayComeBack(serial_.LastError().number));
+    framing_.LineEnded();
 }
 
 void PortControl::RetryOpen() {

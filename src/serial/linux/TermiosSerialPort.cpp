@@ -456,7 +456,11 @@ std::string TermiosSerialPort::Input() {
 
 void TermiosSerialPort::Output(std::string_view bytes) {
     if (!PortOpen()) {
-        Fail(EBADF, "Port is not open");
+        // The port's error stays the one that closed it: the caption and the reopen rest on it.
+        if (onOutputDropped_) {
+            onOutputDropped_(std::to_string(bytes.size()) +
+                             " bytes for the scanner dropped (the port is not open)");
+        }
         return;
     }
     tx_ += bytes;

@@ -101,7 +101,8 @@ TEST_F(PortTest, ErrorsSayWhatWentWrongInPlainWords) {
          tty + ": Device or resource busy"},
         {tty, [](Port& p) { p.SetSettings("14400,N,8,1"); }, "Baud rate 14400 is not supported"},
         {tty, [](Port& p) { p.SetHandshaking(4); }, "Handshaking 4 is not a flow-control mode"},
-        {tty, [](Port& p) { p.Output("x"); }, "Port is not open"}};
+        {"/no/ttyQ0", [](Port& p) { p.SetPortOpen(true), p.Output("x"); },
+         "/no/ttyQ0: No such file or directory"} /* output keeps the error that closed it */};
     for (const auto& [device, act, text] : rows) {
         devices.Set(5, device);
         Port fresh(devices);
