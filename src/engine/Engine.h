@@ -48,6 +48,7 @@ class Engine : private FramingTimer {
         if (emitter_) {
             emitter_->RequestStop();
         }
+        framing_.Quit([this] { return emitter_ && emitter_->StopDue(); });
     }
     // Called when the keyboard can type no more because its display went away (the X server
     // ended); the status line has said why.

@@ -45,6 +45,8 @@ class KeyboardEmitter {
     // nothing more is typed.
     void RequestStop();
     static constexpr std::uint32_t kStopGraceMs = 2000;
+    // Whether a quit's grace is over: nothing more is typed.
+    bool StopDue();
 
     // For those that queue codes themselves.
     KeyCodeQueue& Queue() { return queue_; }
@@ -61,7 +63,6 @@ class KeyboardEmitter {
 
     void SendKey(const KeyAction& action);
     void ToggleCapsLock();
-    bool StopDue();
 
     KeyboardPlatform& platform_;
     KeyStringParser parser_;

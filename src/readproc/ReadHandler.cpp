@@ -80,8 +80,9 @@ void ReadHandler::ProcessRead(std::string& pendingRead) {
     if (d_.window.IsActiveWindow() || d_.keyboard == nullptr) {
         return;
     }
-    for (char c : read) {
-        d_.keyboard->SimKeys(settings.KeyTrans[static_cast<unsigned char>(c)]);
+    // A quit that stopped typing ends the read at once, whatever is left of it.
+    for (auto c = read.begin(); c != read.end() && !d_.keyboard->StopDue(); ++c) {
+        d_.keyboard->SimKeys(settings.KeyTrans[static_cast<unsigned char>(*c)]);
     }
     d_.keyboard->SimKeys(ExpandDateTokens(settings.Postamble, d_.clock));
     const std::string untypable =

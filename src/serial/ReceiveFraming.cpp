@@ -51,48 +51,74 @@ void ReceiveFraming::LineEnded() {
     }
 }
 
-// Takes everything at once: swapping keeps the cost per character constant.
+// Takes everything at once: swapping keeps the cost per character constant. A read that grows
+// to kMaxReadBytes without a pause is ended there, after the loop: handling it may type, and
+// ticks during the typing take input again.
 void ReceiveFraming::TakeInput() {
     taking_.clear();
     taking_.swap(inputBuffer_);
+    std::vector<std::string> full;
+    const bool numbersOnly = preferences_.NumFilter() != 0;
     for (char c : taking_) {
-        if (preferences_.NumFilter() == 0 || Numeric(c)) {
+        if (!numbersOnly || Numeric(c)) {
             pendingRead_ += c;
+            if (pendingRead_.size() == kMaxReadBytes) {
+                full.push_back(std::exchange(pendingRead_, {}));
+            }
         }
     }
     charsPending_ = true;
+    for (std::string& read : full) {
+        window_.SetStatus("port", "a read of " + std::to_string(kMaxReadBytes >> 20) +
+                                      " MiB without a pause was ended there");
+        CompleteRead(std::move(read));
+    }
+}
+
+void ReceiveFraming::CompleteRead() {
+    charsPending_ = false;
+    CompleteRead(std::exchange(pendingRead_, {}));
+}
+
+void ReceiveFraming::Quit(std::function<bool()> stopped) {
+    stopped_ = std::move(stopped);
+    LineEnded();
 }
 
 // Handles the read, then those completed while it was typed; a read completed while another
-// is typed (this runs inside the typing's event loop) waits its turn.
-void ReceiveFraming::CompleteRead() {
-    charsPending_ = false;
+// is typed (this runs inside the typing's event loop) waits its turn. Once a quit has stopped
+// typing, reads are only counted: not shown, not answered, not typed.
+void ReceiveFraming::CompleteRead(std::string read) {
     if (busy_) {
-        if (waiting_.size() < kMaxWaitingReads &&
-            waitingBytes_ + pendingRead_.size() <= kMaxWaitingBytes) {
-            waitingBytes_ += pendingRead_.size();
-            waiting_.push_back(std::move(pendingRead_));
+        if (waiting_.size() < kMaxWaitingReads && waitingBytes_ + read.size() <= kMaxWaitingBytes) {
+            waitingBytes_ += read.size();
+            waiting_.push_back(std::move(read));
         } else {
             ++dropped_;
         }
-        pendingRead_.clear();
         return;
     }
     ScopedFlag busy(busy_);
-    // Out of the way first: ticks during the typing build the next read there.
-    std::string read = std::move(pendingRead_);
-    pendingRead_.clear();
-    processRead_(read);
-    while (!waiting_.empty()) {
-        read = std::move(waiting_.front());
-        waiting_.pop_front();
-        waitingBytes_ -= read.size();
-        processRead_(read);
+    for (bool first = true; first || !waiting_.empty(); first = false) {
+        if (!first) {
+            read = std::move(waiting_.front());
+            waiting_.pop_front();
+            waitingBytes_ -= read.size();
+        }
+        if (stopped_ && stopped_()) {
+            ++notTyped_;
+        } else {
+            processRead_(read);
+        }
     }
     if (dropped_ > 0) {
         window_.SetStatus("port",
                           std::to_string(std::exchange(dropped_, 0)) +
                               " reads were dropped: they came faster than they could be typed");
+    }
+    if (notTyped_ > 0) {
+        window_.SetStatus("port", std::to_string(std::exchange(notTyped_, 0)) +
+                                      " reads were not typed: Reradav was quitting");
     }
 }
 

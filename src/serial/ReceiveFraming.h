@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/AppSettings.h"
 #include "common/MainWindowView.h"
@@ -23,6 +24,8 @@ class ReceiveFraming {
     // What may wait while a read is typed; a runaway device's surplus is dropped and reported.
     static constexpr std::size_t kMaxWaitingReads = 64;
     static constexpr std::size_t kMaxWaitingBytes = 16u << 20;
+    // Far beyond any symbol: a device that never pauses cannot fill the memory.
+    static constexpr std::size_t kMaxReadBytes = 16u << 20;
 
     using ReadSink = std::function<void(std::string& pendingRead)>;
 
@@ -42,6 +45,9 @@ class ReceiveFraming {
     // The line hung up: what arrived before it is a read now, as if silence had ended it,
     // handled while the user is still where they scanned.
     void LineEnded();
+    // Quitting: what arrived is a read now, as at a hang-up; from when `stopped` holds, reads
+    // are no longer handled, and how many were not is said.
+    void Quit(std::function<bool()> stopped);
 
     // Opening the port starts the idle count afresh, with nothing of an earlier opening.
     void ResetIdleTicks() {
@@ -62,6 +68,7 @@ class ReceiveFraming {
     static bool Numeric(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; }
     void TakeInput();
     void CompleteRead();
+    void CompleteRead(std::string read);
 
     SerialComponent& serial_;
     const AppSettings& settings_;
@@ -72,6 +79,8 @@ class ReceiveFraming {
     std::deque<std::string> waiting_;  // reads completed while one is typed
     std::size_t waitingBytes_ = 0;
     std::size_t dropped_ = 0;
+    std::size_t notTyped_ = 0;
+    std::function<bool()> stopped_;
     std::string inputBuffer_;
     std::string taking_;  // the buffer being taken by a tick; kept to reuse its memory
     std::string pendingRead_;

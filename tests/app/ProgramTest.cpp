@@ -118,8 +118,14 @@ TEST_P(FrontEnd, AQuitStopsALongReadSoon) {
     ASSERT_TRUE(WaitUntil([&] { return Shows("Active On COM16"); }, 20s)) << Log();
     pty_.Scan(std::string(20000, 'z'));
     ASSERT_TRUE(WaitUntil([&] { return desk_.Received().size() >= 20; }, 10s));
+    for (const char* scan : {"waits1\r", "waits2\r"})
+        pty_.Scan(scan), std::this_thread::sleep_for(300ms);
     EXPECT_EQ(End(program), 0) << "stopped after the grace, not at the end of the read";
     EXPECT_EQ(desk_.Received().find_first_not_of('z'), std::string::npos);
+    if (GetParam()) {
+        EXPECT_THAT(Log(), AllOf(HasSubstr("port: 2 reads were not typed: Reradav was quitting\n"),
+                                 testing::Not(HasSubstr("waits"))));
+    }
     EXPECT_THAT(Saved(), HasSubstr("\nComPort=16\r\n"));
 }
 
@@ -248,9 +254,8 @@ TEST_F(ProgramRun, AKilledProgramLeavesNoKeyDownAndTheKeymapAsItWas) {
     WriteSettings("Device16=" + pty_.SlavePath() + "\r\nComPort=16\r\nPostamble=\r\n");
     const std::string before = desk_.X().KeyboardSnapshot();
     std::string read = "ABC";
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; i < 50; ++i)
         read.insert(read.end() - 3, "\xE9\xE8\xEA\xEB\xE0\xE2\xE4\xF4\xF6\xFC"[i % 10]);
-    }
     std::minstd_rand random(20);
     for (int run = 1; run <= 20; ++run) {
         WriteBytes(folder_ / "reradav.log", "");

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QTimer>
+#include <cstring>
 
 #include "common/Utf8ToWindows1252.h"
 #include "common/ui/Windows1252.h"
@@ -90,8 +91,8 @@ TEST_F(EngineX11, CapsLockIsSwitchedByItsFunction) {
 }
 
 // Scans that arrive while a long read is typed stay reads of their own, each with its beep
-// reply; a read the scanner's hang-up cuts short is typed at once.
-TEST_F(EngineX11, ScansDuringTypingStaySeparateAndAHangUpEndsTheRead) {
+// reply. (A read the scanner's hang-up cuts short: the program's unplug test.)
+TEST_F(EngineX11, ScansDuringTypingStaySeparate) {
     wedge.preferences.Box(test::CheckBox::RemoveCRs) = 1;
     wedge.preferences.Box(test::CheckBox::NumFilter) = 1;
     wedge.preferences.postamble = "{ENTER}";
@@ -108,11 +109,6 @@ TEST_F(EngineX11, ScansDuringTypingStaySeparateAndAHangUpEndsTheRead) {
     char replies[16] = {};
     EXPECT_EQ(read(wedge.Scanner().Master(), replies, sizeof replies), 4);
     EXPECT_EQ(std::string(replies), "\a\a\a\a");
-    wedge.ClearReceived();
-    wedge.Scan("9780201379624\r\n");
-    wedge.RunFor(30);
-    wedge.Scanner().HangUp();
-    EXPECT_EQ(Received(21, 5s), "9780201379624<Return>");
 }
 
 // A character only another group of the layout has is typed in that group, not by a lent key;
@@ -125,10 +121,9 @@ TEST_F(EngineX11, OtherGroupsAreReachedAndTheUsersGroupStays) {
         wedge.X().Group(group);
         wedge.RunFor(100);
         const std::string before = wedge.X().KeyboardSnapshot();
-        const std::string expected = text + std::string("<Return>");
         wedge.ClearReceived();
         wedge.Scan(Utf8ToWindows1252(text).bytes + "\r");
-        EXPECT_EQ(Received(expected.size(), 5s), expected) << layouts;
+        EXPECT_EQ(Received(std::strlen(text) + 8, 5s), text + std::string("<Return>")) << layouts;
         EXPECT_EQ(wedge.X().Group(), group) << layouts;
         EXPECT_EQ(wedge.X().KeyboardSnapshot(), before) << layouts << ": a key was lent";
     }
@@ -144,10 +139,8 @@ class EngineX11Busy : public EngineX11 {
 // reads every character typed through a lent key, even when the read needs more keys than
 // the keymap has spare and typing must wait for a loan to age.
 TEST_F(EngineX11Busy, ATargetSecondsBehindReadsEveryLentKey) {
-    std::string latin = "José Peña 12,50 Straße";
-    for (int c = 0xA1; c < 0xA1 + 40; ++c) {
-        latin += FromWindows1252(std::string(1, static_cast<char>(c))).toStdString();
-    }
+    const std::string latin =
+        "José Peña 12,50 Straße¡¢£¤¥¦§¨©ª«¬\u00AD®¯°±²³´µ¶·¸¹º»¼½¾¿ÀÁÂÃÄÅÆÇÈ";  // 40 from 0xA1
     const std::pair<const char*, std::string> rows[] = {{"us", latin},
                                                         {"ru", "https://example.com/item?id=42"}};
     for (const auto& [layout, text] : rows) {

@@ -92,6 +92,27 @@ TEST_F(PortControlTest, ScansDuringTypingStaySeparateAndAHangUpEndsTheRead) {
     EXPECT_EQ(reads, (Strings{"978"}));
 }
 
+// A read without a pause ends at 16 MiB, and says so. A quit frames what arrived as a read at
+// once; the reads waiting behind the one being typed are handled while the quit's grace lasts,
+// then only counted.
+TEST_F(PortControlTest, ReadsAreBoundedAndAQuitCountsTheReadsItDoesNotType) {
+    Receive(std::string(ReceiveFraming::kMaxReadBytes + 3, 'x'), 4);
+    EXPECT_EQ(Strings({reads.at(0).substr(ReceiveFraming::kMaxReadBytes - 1), reads.at(1)}),
+              Strings({"x", "xxx"}));
+    EXPECT_EQ(status, "port: a read of 16 MiB without a pause was ended there");
+    reads.clear();
+    duringRead = [this] {
+        duringRead = nullptr;
+        Receive("b", 4);
+        Receive("c", 4);
+        Receive("d", 1);
+        framing.Quit([this] { return reads.size() >= 2; });  // the grace ends after "b"
+    };
+    Receive("a", 4);
+    EXPECT_EQ(reads, (Strings{"a", "b"}));
+    EXPECT_EQ(status, "port: 2 reads were not typed: Reradav was quitting");
+}
+
 TEST_F(PortControlTest, PortsOpenSwitchCloseAndFailInOrder) {
     serial.open = false;
     settings.CommSettings = "19200,E,7,2";
