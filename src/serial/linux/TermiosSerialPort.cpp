@@ -238,16 +238,22 @@ bool TermiosSerialPort::Open() {
         Close();
         return Fail(err, where + ": " + words);
     };
+    if (pid_t holder = 0; !lock_.Take(path_, &holder)) {
+        return failClosed(EBUSY, "in use by PID " + std::to_string(holder));
+    }
     // The path follows links (/dev/serial/by-id needs that), so another local user could point
     // it at a pty of their own and type into this session: only devices root or we own.
     struct stat device {};
     if (fstat(fd_, &device) == 0 && device.st_uid != 0 && device.st_uid != geteuid()) {
         return failClosed(EACCES, "owned by another user");
     }
-    termios probe;
-    if (tcgetattr(fd_, &probe) != 0) {
+    // A device that does not answer as a terminal, or the master side of a pseudo-terminal
+    // (which would make a terminal of its own), is no port.
+    termios found;
+    int ptyNumber = 0;
+    if (tcgetattr(fd_, &found) != 0 || ioctl(fd_, TIOCGPTN, &ptyNumber) == 0) {
         const int err = errno;
-        return failClosed(err, err == ENOTTY ? "Not a serial port" : ErrnoWords(err));
+        return failClosed(ENOTTY, err == EIO ? ErrnoWords(err) : "Not a serial port");
     }
     // flock catches every program that locks the same way, root's too; TIOCEXCL then refuses
     // later opens by anyone but root. Until both are ours, Close() must not touch the tty:
@@ -261,6 +267,7 @@ bool TermiosSerialPort::Open() {
         return failClosed(err, ErrnoWords(err));
     }
     owned_ = true;
+    found_ = found;  // put back at close, as picocom and minicom do
     if (!ApplyLine() || !ApplyModemLines()) {
         const Error err = lastError_;
         Close();
@@ -301,12 +308,14 @@ void TermiosSerialPort::Close() {
             // Closing discards both buffers, so a line held by flow control cannot block
             // close().
             tcflush(fd_, TCIOFLUSH);
+            tcsetattr(fd_, TCSANOW, &found_);
             ioctl(fd_, TIOCNXCL);
         }
         ::close(fd_);
         fd_ = -1;
         owned_ = false;
     }
+    lock_.Release();
     path_.clear();
     rx_.clear();
 }

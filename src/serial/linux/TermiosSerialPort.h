@@ -2,6 +2,7 @@
 
 #include "serial/ComDevices.h"
 #include "serial/SerialComponent.h"
+#include "serial/linux/UucpLock.h"
 
 #include <termios.h>
 
@@ -61,6 +62,8 @@ class TermiosSerialPort : public SerialComponent {
     void SetWatchDsr(bool watch) override;
     bool WatchDsr() const { return watchDsr_; }
 
+    // Where UUCP lock files are (tests).
+    void SetLockDirectory(std::string directory) { lock_.SetDirectory(std::move(directory)); }
     // The device of the open port, empty when closed.
     const std::string& DevicePath() const { return path_; }
 
@@ -102,7 +105,9 @@ class TermiosSerialPort : public SerialComponent {
     std::function<void(const std::string&)> onOutputDropped_;
 
     int fd_ = -1;
-    bool owned_ = false;       // flock and TIOCEXCL are ours: closing may reset the tty
+    bool owned_ = false;  // flock and TIOCEXCL are ours: closing may reset the tty
+    termios found_{};     // the line as it was found, put back at close
+    UucpLock lock_;
     unsigned generation_ = 0;  // counts openings, so a callback can tell a reopened port apart
     std::string path_;
     std::string rx_;  // read from the device, not yet taken by Input()

@@ -93,6 +93,8 @@ TEST_F(PortTest, ErrorsSayWhatWentWrongInPlainWords) {
         {"/no/ttyQ0", open, "/no/ttyQ0: No such file or directory"},
         {"", [](Port& p) { p.SetCommPort(17), p.SetPortOpen(true); }, "COM17 has no device"},
         {"/dev/null", open, "/dev/null: Not a serial port"},
+        {"/dev/urandom", open, "/dev/urandom: Not a serial port"},
+        {"/dev/ptmx", open, "/dev/ptmx: Not a serial port"},
         {"/no/ttyQ0", [](Port& p) { p.SetSettings("9600,N,8,1.5"), p.SetPortOpen(true); },
          "1.5 stop bits work only with 5 data bits"},
         {tty, [](Port& p) { p.SetSettings("1200,O,7,1"), p.SetPortOpen(true); },
@@ -111,6 +113,32 @@ TEST_F(PortTest, ErrorsSayWhatWentWrongInPlainWords) {
         EXPECT_FALSE(fresh.PortOpen()) << text;
         EXPECT_EQ(fresh.LastError().description, text);
     }
+}
+
+// A port another program holds by a UUCP lock is refused with its PID; a dead one's lock is
+// taken over. Ours holds while the port is open; closing removes it and puts the line back.
+TEST_F(PortTest, LockFilesAreHonouredAndTheLineIsPutBack) {
+    test::TempFolder locks;
+    port.SetLockDirectory(locks.path().string());
+    const std::string lock = locks / ("LCK.." + std::filesystem::path(tty).filename().string());
+    const pid_t dead = test::Spawn("/bin/true", {});
+    test::WaitForExit(dead, 5s);
+    const auto before = Line();
+    for (pid_t holder : {getppid(), dead}) {
+        test::WriteBytes(lock, std::to_string(holder) + "\n");
+        EXPECT_EQ(port.SetPortOpen(true), holder == dead) << holder;
+    }
+    EXPECT_EQ(port.LastError().description, "");
+    char ours[16];
+    std::snprintf(ours, sizeof ours, "%10d\n", getpid());
+    EXPECT_EQ(test::ReadBytes(lock), ours);
+    port.SetSettings("1200,N,8,2");
+    port.SetPortOpen(false);
+    EXPECT_FALSE(std::filesystem::exists(lock));
+    EXPECT_EQ(Line(), before);
+    test::WriteBytes(lock, std::to_string(getppid()));
+    port.SetPortOpen(true);
+    EXPECT_EQ(port.LastError().description, tty + ": in use by PID " + std::to_string(getppid()));
 }
 
 // A pty that another user made (root gives this one away) is refused: it could type into our
