@@ -177,7 +177,8 @@ int RunHeadless(int& argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("Reradav");
 
-    SingleInstance instance(InstanceLockPathFor(UserEnvironment(), getuid()));
+    const SettingsPlace place = SettingsPlaceNow();
+    SingleInstance instance(InstanceLockPathFor(place.file.string()));
     std::string lockError;
     switch (instance.Acquire(&lockError)) {
         case SingleInstance::Result::AlreadyRunning:
@@ -202,7 +203,7 @@ int RunHeadless(int& argc, char** argv) {
     // A session whose X server ended is over: the settings are saved, the status is a failure.
     headless.Wedge().SetOnKeyboardLost(
         [&headless] { headless.Quit([](int) { QCoreApplication::exit(1); }); });
-    headless.Load(SettingsPlaceNow());
+    headless.Load(place);
     return QCoreApplication::exec();
 }
 

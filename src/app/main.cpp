@@ -25,13 +25,25 @@ static int RunWindowed(int& argc, char** argv, const std::string& commandLine) {
     Q_INIT_RESOURCE(reradav);
 
     using namespace reradav;
-    SingleInstance instance(InstanceLockPathFor(UserEnvironment(), getuid()));
-    if (instance.Acquire() == SingleInstance::Result::AlreadyRunning) {
-        QMessageBox::information(nullptr, "Reradav", "Reradav is already running.");
-        return 0;
+    const SettingsPlace place = SettingsPlaceNow();
+    SingleInstance instance(InstanceLockPathFor(place.file.string()));
+    std::string lockError;
+    switch (instance.Acquire(&lockError)) {
+        case SingleInstance::Result::AlreadyRunning:
+            QMessageBox::information(nullptr, "Reradav", "Reradav is already running.");
+            return 0;
+        case SingleInstance::Result::Failed:
+            // Better to run than to refuse over a lock file, but not without saying so.
+            QMessageBox::warning(nullptr, "Reradav",
+                                 QString::fromStdString("A second copy of Reradav could not be "
+                                                        "ruled out, as the lock failed:\n" +
+                                                        lockError));
+            break;
+        case SingleInstance::Result::Acquired:
+            break;
     }
     CanberraBeeper beeper;
-    Application program(beeper, SettingsPlaceNow(), commandLine);
+    Application program(beeper, place, commandLine);
     return program.Start() ? QApplication::exec() : 0;
 }
 

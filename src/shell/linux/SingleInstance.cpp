@@ -20,16 +20,8 @@ void SetError(std::string* error, const std::string& what) {
 
 }  // namespace
 
-std::string InstanceLockPathFor(const EnvLookup& env, uid_t uid, const std::string& tmpBase) {
-    const auto runtimeDir = env("XDG_RUNTIME_DIR");
-    if (runtimeDir && !runtimeDir->empty() && (*runtimeDir)[0] == '/') {
-        return *runtimeDir + "/reradav.lock";
-    }
-    return tmpBase + "/reradav-" + std::to_string(uid) + "/reradav.lock";
-}
-
-std::string InstanceLockPath() {
-    return InstanceLockPathFor(UserEnvironment(), ::getuid());
+std::string InstanceLockPathFor(const std::string& settingsFile) {
+    return settingsFile + ".lock";
 }
 
 SingleInstance::SingleInstance(std::string lockPath) : lockPath_(std::move(lockPath)) {}

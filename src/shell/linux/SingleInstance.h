@@ -8,12 +8,12 @@
 
 namespace reradav {
 
-// The per-user lock file: $XDG_RUNTIME_DIR/reradav.lock, or <tmpBase>/reradav-<uid>/reradav.lock
-// when that variable is unset, empty or relative.
-std::string InstanceLockPathFor(const EnvLookup& env, uid_t uid,
-                                const std::string& tmpBase = "/tmp");
+// The lock of a settings file, beside it: two copies can never share a file, whatever their
+// environment (with XDG_RUNTIME_DIR or without, under su, ssh or cron), and the folder is one
+// only its user can write.
+std::string InstanceLockPathFor(const std::string& settingsFile);
 
-// One running copy per user: an exclusive flock on the lock file, held for the life of the
+// One running copy per settings file: an exclusive flock on the lock file, held for the life of the
 // object. The kernel drops it with the process, so a crashed copy never blocks the next start;
 // the descriptor is close-on-exec, so programs started from here (a browser for the help) do not
 // keep it either.
