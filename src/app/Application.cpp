@@ -81,7 +81,9 @@ void Application::ShowPortSettings() {
     PortSetup dialog(
         form_.Settings(), engine.Serial(), engine.Port(), form_.Devices(),
         [this] { form_.HelpIndex_Click(); }, &form_);
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted) {
+        form_.SaveNow();
+    }
     form_.RefreshPortList();
 }
 

@@ -91,7 +91,7 @@ void Headless::Load(const SettingsPlace& place) {
     // The window's own command line switch ("/M") means nothing here: the window state is
     // loaded and saved as it is.
     loading_ = true;
-    const std::string error = LoadSettings(settingsFile_, "", settings_, *this, devices_);
+    const std::string error = LoadSettings(settingsFile_, "", settings_, *this, devices_, &saved_);
     loading_ = false;
     if (!error.empty()) {
         Log("reradav: " + ReadableText(error) + "; the defaults are used");
@@ -114,7 +114,12 @@ void Headless::FinishQuit() {
         quitRetry_.start();
         return;
     }
-    const std::string error = SaveSettings(settingsFile_, settings_, *this, devices_);
+    std::string note;
+    const std::string error =
+        SaveSettings(settingsFile_, settings_, *this, devices_, &saved_, &note);
+    if (!note.empty()) {
+        Log("settings: " + note);
+    }
     if (!error.empty()) {
         Log("reradav: the settings could not be saved: " + ReadableText(error));
     }

@@ -15,6 +15,7 @@
 #include "engine/Engine.h"
 #include "readproc/Beeper.h"
 #include "serial/ComDevices.h"
+#include "shell/SettingsStore.h"
 #include "shell/linux/SettingsLocation.h"
 
 namespace reradav {
@@ -81,6 +82,7 @@ class Headless : public MainWindowView, public SettingsControls {
     AppSettings settings_;
     ComDevices devices_;
     std::filesystem::path settingsFile_;
+    SettingValues saved_;  // as loaded: what another editor's changes are told by
     std::array<std::int16_t, 5> checkBoxes_{};
     std::int16_t sound_ = -1;
     std::int16_t port_ = 0;

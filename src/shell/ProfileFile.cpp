@@ -57,13 +57,15 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 // How a value is put after "=" so that it reads back as itself (see WriteString).
-std::string EncodeValue(std::string_view value) {
-    value = value.substr(0, value.find_first_of("\r\n"));
+// A value is one line, and a NUL in it would make the file no text at all: it is dropped.
+std::string EncodeValue(std::string_view line) {
+    std::string value(line.substr(0, line.find_first_of("\r\n")));
+    std::erase(value, '\0');
     bool padded = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()));
     if (padded || EnclosedInQuotes(value)) {
-        return '"' + std::string(value) + '"';
+        return '"' + value + '"';
     }
-    return std::string(value);
+    return value;
 }
 
 }  // namespace
@@ -280,8 +282,13 @@ std::string ProfileFile::Text() const {
 }
 
 std::string ProfileFile::Save(const std::filesystem::path& file) const {
+    // A file that would not load again never replaces one that does.
+    const std::string text = Text();
+    if (!ProfileFile().Parse(text)) {
+        return "Not saved to " + file.string() + ": the settings would not read back as text";
+    }
     // It may hold the password: private, whatever mode it had.
-    return ReplaceFileAtomically(file, Text(), 0600, FileMode::Always);
+    return ReplaceFileAtomically(file, text, 0600, FileMode::Always);
 }
 
 }  // namespace reradav

@@ -124,15 +124,15 @@ void LoadSettings(const ProfileFile& profile, std::string_view commandLine, AppS
     controls.SetWindowState(WindowStateFrom(IntegerValue(state)));
 }
 
-void SaveSettings(ProfileFile& profile, const AppSettings& settings, SettingsControls& controls,
-                  const ComDevices& devices) {
-    auto write = [&](std::string_view key, std::string_view value) {
-        profile.WriteString(kSettingsSection, key, value);
+SettingValues CurrentValues(const ProfileFile& profile, const AppSettings& settings,
+                            const SettingsControls& controls, const ComDevices& devices) {
+    SettingValues values;
+    auto write = [&](std::string key, std::string value) {
+        values.emplace_back(std::move(key), std::move(value));
     };
-    auto number = [&](std::string_view key, std::int16_t value) {
-        write(key, std::to_string(value));
+    auto number = [&](std::string key, std::int16_t value) {
+        write(std::move(key), std::to_string(value));
     };
-
     number("ComPort", controls.Combo1ListIndex());
     number("BeepSound", controls.CboSoundListIndex());
     write("ScannerBeepString", settings.ScannerBeepString);
@@ -141,7 +141,6 @@ void SaveSettings(ProfileFile& profile, const AppSettings& settings, SettingsCon
     number("AutoLoad", controls.CheckBoxValue(CheckBox::LoadWithWindows));
     number("NumericFilter", controls.CheckBoxValue(CheckBox::NumFilter));
     number("IgnoreDups", controls.CheckBoxValue(CheckBox::IgnoreDups));
-    controls.RegisterStartup();
     number("RemoveReturns", controls.CheckBoxValue(CheckBox::RemoveCRs));
     write("Postamble", controls.TermKeyComboText());
     number("WindowState", controls.WindowState());
@@ -156,27 +155,70 @@ void SaveSettings(ProfileFile& profile, const AppSettings& settings, SettingsCon
             write(key, devices.HasOverride(port) ? devices.DeviceFor(port) : std::string());
         }
     }
+    return values;
+}
+
+void SaveSettings(ProfileFile& profile, const AppSettings& settings, SettingsControls& controls,
+                  const ComDevices& devices, const SettingValues* loaded,
+                  std::vector<std::string>* overridden) {
+    for (const auto& [key, value] : CurrentValues(profile, settings, controls, devices)) {
+        if (key == "RemoveReturns") {
+            controls.RegisterStartup();
+        }
+        // A key another editor changed on disk stays theirs unless we changed it too; then
+        // ours wins, and the caller is told.
+        const std::string* mine = nullptr;
+        for (std::size_t i = 0; loaded != nullptr && mine == nullptr && i < loaded->size(); ++i) {
+            mine = (*loaded)[i].first == key ? &(*loaded)[i].second : nullptr;
+        }
+        const std::optional<std::string> disk = profile.Find(kSettingsSection, key);
+        if (mine != nullptr && disk && *disk != *mine) {
+            if (value == *mine) {
+                continue;
+            }
+            if (value != *disk && overridden != nullptr) {
+                overridden->push_back(key);
+            }
+        }
+        profile.WriteString(kSettingsSection, key, value);
+    }
 }
 
 std::string LoadSettings(const std::filesystem::path& file, std::string_view commandLine,
-                         AppSettings& settings, SettingsControls& controls, ComDevices& devices) {
+                         AppSettings& settings, SettingsControls& controls, ComDevices& devices,
+                         SettingValues* loaded) {
     RemoveStaleTemporaries(file);  // of a save killed half-way; only one copy runs
     ProfileFile profile;
     std::string error = profile.Load(file);
     LoadSettings(profile, commandLine, settings, controls, devices);
+    if (loaded != nullptr) {
+        *loaded = CurrentValues(profile, settings, controls, devices);
+    }
     return error;
 }
 
 std::string SaveSettings(const std::filesystem::path& file, const AppSettings& settings,
-                         SettingsControls& controls, const ComDevices& devices) {
+                         SettingsControls& controls, const ComDevices& devices,
+                         SettingValues* saved, std::string* note) {
     ProfileFile profile;
     std::string error = profile.Load(file);
     // The start-at-logon step runs whether or not the file can be written.
-    SaveSettings(profile, settings, controls, devices);
+    std::vector<std::string> overridden;
+    SaveSettings(profile, settings, controls, devices, saved, &overridden);
+    if (note != nullptr && !overridden.empty()) {
+        *note = "changed in the file and here, saved as here:";
+        for (const std::string& key : overridden) {
+            *note += " " + key;
+        }
+    }
     if (!error.empty()) {
         return error + "; settings not saved";
     }
-    return profile.Save(file);
+    error = profile.Save(file);
+    if (error.empty() && saved != nullptr) {
+        *saved = CurrentValues(profile, settings, controls, devices);
+    }
+    return error;
 }
 
 }  // namespace reradav

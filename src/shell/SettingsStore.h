@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "common/AppSettings.h"
 #include "common/SettingsControls.h"
@@ -25,21 +27,33 @@ inline constexpr std::string_view kDefaultCommSettings = "9600,N,8,1";
 void LoadSettings(const ProfileFile& profile, std::string_view commandLine, AppSettings& settings,
                   SettingsControls& controls, ComDevices& devices);
 
-// Writes every key in shutdown order into the profile, running controls.RegisterStartup()
-// between "IgnoreDups" and "RemoveReturns"; then the device entries that are set, and those
-// whose key the profile already has (so that clearing one sticks).
+// Every key the program writes with its value now, in shutdown order: the device entries that
+// are set, and those whose key the profile already has (so that clearing one sticks), last.
+using SettingValues = std::vector<std::pair<std::string, std::string>>;
+SettingValues CurrentValues(const ProfileFile& profile, const AppSettings& settings,
+                            const SettingsControls& controls, const ComDevices& devices);
+
+// Writes every key into the profile, running controls.RegisterStartup() between "IgnoreDups"
+// and "RemoveReturns". With the values as `loaded`, a key whose value in the profile differs
+// from them (another editor changed it) is kept unless the program changed it too; then the
+// program's value is written and its key added to `overridden`.
 void SaveSettings(ProfileFile& profile, const AppSettings& settings, SettingsControls& controls,
-                  const ComDevices& devices);
+                  const ComDevices& devices, const SettingValues* loaded = nullptr,
+                  std::vector<std::string>* overridden = nullptr);
 
 // The same on the settings file itself; each returns "" or what went wrong. A missing file
 // loads as all defaults without complaint; an unreadable one loads as defaults too, and the
 // message says why. The save reads the file afresh, so that keys added by hand meanwhile are
 // kept; when the file exists but cannot be read it is not overwritten, so nothing in it is lost.
+// `loaded` gets the values as loaded, and a save the values as saved: the next save tells
+// another editor's changes by them. The save's `note` says which keys changed on both sides.
 [[nodiscard]] std::string LoadSettings(const std::filesystem::path& file,
                                        std::string_view commandLine, AppSettings& settings,
-                                       SettingsControls& controls, ComDevices& devices);
+                                       SettingsControls& controls, ComDevices& devices,
+                                       SettingValues* loaded = nullptr);
 [[nodiscard]] std::string SaveSettings(const std::filesystem::path& file,
                                        const AppSettings& settings, SettingsControls& controls,
-                                       const ComDevices& devices);
+                                       const ComDevices& devices, SettingValues* saved = nullptr,
+                                       std::string* note = nullptr);
 
 }  // namespace reradav

@@ -106,6 +106,8 @@ TEST_P(FrontEnd, ScansAreTypedAndAQuitInAReadFinishesItThenSaves) {
     const std::string letters = std::string(100, 'x') + std::string(100, 'y');
     pty_.Scan(letters);
     ASSERT_TRUE(WaitUntil([&] { return desk_.Received().size() >= first.size() + 20; }, 10s));
+    EXPECT_EQ(std::filesystem::exists(folder_ / "config/autostart/reradav.desktop"), !GetParam())
+        << "the window writes the start-at-logon entry at start-up too";
     EXPECT_EQ(End(program), 0);
     EXPECT_EQ(desk_.Received(), first + letters + "<Tab>");
     EXPECT_THAT(Saved(), AllOf(HasSubstr("\nComPort=16\r\n"), HasSubstr("\nPostamble={TAB}\r\n"),
@@ -154,6 +156,8 @@ TEST_F(ProgramRun, ADialogClickedOpenDuringTypingWaitsForTheRead) {
     EXPECT_EQ(desk_.Received(), std::string(2000, 'j'));
     Answer("Reradav Serial Port Settings", "", "Return");
     EXPECT_TRUE(WaitUntil([&] { return !Window("Reradav Serial Port Settings", true); }, 10s));
+    EXPECT_TRUE(WaitUntil([&] { return Saved().find("KeyTrans255=") != std::string::npos; }, 5s))
+        << "saved when the dialog closed with OK";
     EXPECT_EQ(End(started_.back()), 0);
     EXPECT_THAT(Saved(), HasSubstr("\nScannerBeepString=7\r\n"));
 }

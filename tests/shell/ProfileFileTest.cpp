@@ -44,7 +44,8 @@ TEST(ProfileFileTest, WritesInPlaceAfterTheSectionOrAtTheEnd) {
         {"[S]\n", "v", " lead", "[S]|v=\" lead\"|"},
         {"[S]\n", "v", "'q'", "[S]|v=\"'q'\"|"},
         {"[S]\n", "v", "t\t", "[S]|v=\"t\t\"|"},
-        {"[S]\n", "v", "\"\"", "[S]|v=\"\"\"\"|"}};
+        {"[S]\n", "v", "\"\"", "[S]|v=\"\"\"\"|"},
+        {"[S]\n", "v", std::string("a\0b", 3), "[S]|v=ab|"} /* a NUL would make it no text */};
     for (const auto& [before, key, value, after] : rows) {
         ProfileFile profile(before);
         profile.WriteString("S", key, value);

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <cstdio>
+#include <iostream>
 #include <utility>
 
 #include "common/ui/Windows1252.h"
@@ -148,7 +149,12 @@ std::string MainForm::Form_Load(const std::filesystem::path& settingsFile,
     // The icon comes before the settings, so that a window loaded minimised can go straight
     // to the tray.
     AddTrayIcon();
-    std::string error = LoadSettings(settingsFile, commandLine, settings_, *this, devices_);
+    std::string error =
+        LoadSettings(settingsFile, commandLine, settings_, *this, devices_, &saved_);
+    // Written now as well as at exit, so that a crash or a power cut does not lose it.
+    if (CheckBoxValue(CheckBox::LoadWithWindows) == 1) {
+        RegisterStartup();
+    }
     RefreshPortList();
     splash.close();
     QApplication::restoreOverrideCursor();
@@ -164,8 +170,24 @@ void MainForm::ShowAsLoaded() {
 
 void MainForm::SaveBeforeExit() {
     if (!std::exchange(unloaded_, true)) {
-        (void)SaveSettings(settingsFile_, settings_, *this, devices_);
+        (void)Save();
     }
+}
+
+// Keys another editor changed meanwhile are kept, unless changed here too: that is told on
+// standard error, the window's log.
+std::string MainForm::Save() {
+    std::string note;
+    std::string error = SaveSettings(settingsFile_, settings_, *this, devices_, &saved_, &note);
+    if (!note.empty()) {
+        std::cerr << "reradav: settings: " << note << '\n';
+    }
+    return error;
+}
+
+void MainForm::SaveNow() {
+    const std::string error = Save();
+    SetStatus("settings", error.empty() ? "" : "not saved: " + error);
 }
 
 void MainForm::Quit() {
@@ -175,7 +197,7 @@ void MainForm::Quit() {
 
 std::string MainForm::Form_Unload() {
     unloaded_ = true;
-    std::string error = SaveSettings(settingsFile_, settings_, *this, devices_);
+    std::string error = Save();
     if (tray_ != nullptr) {
         tray_->hide();
     }
@@ -252,7 +274,9 @@ void MainForm::resizeEvent(QResizeEvent* event) {
 
 void MainForm::mPassword_Click() {
     Form1 dialog(settings_, messages_);
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted) {
+        SaveNow();
+    }
 }
 
 void MainForm::HelpIndex_Click() {
@@ -455,11 +479,9 @@ void MainForm::SetWindowState(std::int16_t state) {
 // At shutdown: start once at the next logon when the box is ticked (the grey value does not
 // count), minimised when the window is minimised now.
 void MainForm::RegisterStartup() {
-    if (WindowState() == 1) {
-        settings_.ProgramPath += " /M";
-    }
     if (onRegisterStartup) {
-        onRegisterStartup(CheckBoxValue(CheckBox::LoadWithWindows) == 1, settings_.ProgramPath);
+        onRegisterStartup(CheckBoxValue(CheckBox::LoadWithWindows) == 1,
+                          settings_.ProgramPath + (WindowState() == 1 ? " /M" : ""));
     }
 }
 

@@ -13,6 +13,7 @@
 #include "engine/Engine.h"
 #include "lock/RestoreCheck.h"
 #include "serial/ComDevices.h"
+#include "shell/SettingsStore.h"
 #include "shell/ui/MessageBoxes.h"
 
 namespace Ui {
@@ -51,6 +52,8 @@ class MainForm : public QMainWindow,
     // Saves the settings unless the window already did, touching nothing on the screen: the
     // process is ending without the window system.
     void SaveBeforeExit();
+    // Saves the settings now (a dialog closed with OK); a failure shows on the status line.
+    void SaveNow();
     // A line for the about box on where the settings came from; before Form_Load.
     void SetSettingsOrigin(const std::string& text) {
         origin_ = QString::fromLocal8Bit(text.c_str());
@@ -127,6 +130,8 @@ class MainForm : public QMainWindow,
     AppSettings settings_;
     ComDevices devices_;
     std::filesystem::path settingsFile_;
+    std::string Save();
+    SettingValues saved_;  // as last loaded or saved: what another editor's changes are told by
     std::unique_ptr<Engine> engine_;
     struct WindowMinimisedFlag : MinimisedFlag {
         bool WasMinimised() const override { return was; }
