@@ -105,6 +105,41 @@ int main(int argc, char** argv) {
         "(target <= 2000)\n",
         kCycles, total / kCycles, worst);
 
+    // Unplugged 30 ms into a scan of 2,000 characters and back 50 ms later: the port must come
+    // back while the read is still typed. Timers run during the typing, so they do the watching.
+    {
+        std::unique_ptr<ScannerPty> next;
+        Clock::time_point back{};
+        Clock::time_point opened{};
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (next && opened == Clock::time_point{} && wedge.Wedge().Serial().PortOpen()) {
+                opened = Clock::now();
+            }
+        });
+        poll.start(1);
+        device->Scan(std::string(2000, '7'));
+        wedge.RunFor(30);
+        device->HangUp();
+        QTimer::singleShot(50, [&] {
+            next = std::make_unique<ScannerPty>();
+            next->Open(&error);
+            back = Clock::now();
+            PlugIn(link, *next);
+        });
+        const auto start = Clock::now();
+        while (opened == Clock::time_point{} && Clock::now() - start < std::chrono::seconds(30)) {
+            wedge.RunFor(10);
+        }
+        std::printf(
+            "reconnect with a 2,000-character read pending at the unplug: %.0f ms "
+            "(target <= 2000)\n",
+            std::chrono::duration<double, std::milli>(opened - back).count());
+        wedge.RunFor(8000);  // the read typed to its end
+        next->CloseSlave();
+        device = std::move(next);
+    }
+
     // A read typed for about three seconds, and three scans 400 ms apart meanwhile.
     wedge.settings.ScannerBeepString = "7";
     wedge.ClearReceived();
