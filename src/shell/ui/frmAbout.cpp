@@ -38,6 +38,8 @@ frmAbout::frmAbout(const QString& settingsFile, const QString& origin, const QSt
         settingsFile, Qt::ElideMiddle, 2 * ui_->lblDisclaimer->width() - 20);
     ui_->lblDisclaimer->setText(Wrappable(DisclaimerText(shown, origin, keyboard)));
     ui_->lblDisclaimer->setToolTip(settingsFile);
+    // The path and the address are there to be copied.
+    ui_->lblDisclaimer->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A note on where the settings came from may need more lines: the box grows to show them.
     const int extra = std::max(0, ui_->lblDisclaimer->heightForWidth(ui_->lblDisclaimer->width()) -
                                       ui_->lblDisclaimer->height());
@@ -63,7 +65,8 @@ QString frmAbout::DisclaimerText(const QString& settingsFile, const QString& ori
                "Warning: Reradav types what the scanner reads into whichever window has the "
                "keyboard focus, as if it were typed on the keyboard.\n\nSettings file:\n") +
            settingsFile + (origin.isEmpty() ? QString() : "\n" + origin) +
-           QStringLiteral("\n\nKeyboard: ") + keyboard;
+           QStringLiteral("\n\nKeyboard: ") + keyboard +
+           QStringLiteral("\n\nFree software under the MIT licence: " RERADAV_HOMEPAGE);
 }
 
 }  // namespace reradav
