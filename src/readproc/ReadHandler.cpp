@@ -1,5 +1,7 @@
 #include "readproc/ReadHandler.h"
 
+#include <cstdio>
+
 #include "common/NumberText.h"
 
 namespace reradav {
@@ -22,6 +24,21 @@ std::string UntypableText(const std::string& characters, const std::string& layo
         text += (text.back() == ' ' ? "'" : ", '") + std::string(1, c) + "'";
     }
     return layout.empty() ? text : text + " on layout " + layout;
+}
+
+std::string EmptyEntriesText(const std::string& characters) {
+    if (characters.empty()) {
+        return {};
+    }
+    std::string bytes;
+    for (char c : characters) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(c));
+        bytes += (bytes.empty() ? "" : ", ") + std::string(hex);
+    }
+    return characters.size() == 1
+               ? "nothing is typed for byte " + bytes + ": its translation entry is empty"
+               : "nothing is typed for bytes " + bytes + ": their translation entries are empty";
 }
 
 std::optional<std::string> ParseByteList(std::string_view text) {
@@ -85,10 +102,19 @@ void ReadHandler::ProcessRead(std::string& pendingRead) {
         d_.keyboard->SimKeys(settings.KeyTrans[static_cast<unsigned char>(*c)]);
     }
     d_.keyboard->SimKeys(ExpandDateTokens(settings.Postamble, d_.clock));
-    const std::string untypable =
-        UntypableText(d_.keyboard->TakeUntypable(), d_.keyboard->LayoutName());
+    std::string empty;  // characters whose table entry types nothing, each once
+    for (char c : read) {
+        if (settings.KeyTrans[static_cast<unsigned char>(c)].empty() &&
+            empty.find(c) == std::string::npos) {
+            empty.push_back(c);
+        }
+    }
+    std::string said = UntypableText(d_.keyboard->TakeUntypable(), d_.keyboard->LayoutName());
+    if (const std::string skipped = EmptyEntriesText(empty); !skipped.empty()) {
+        said += (said.empty() ? "" : "; ") + skipped;
+    }
     const std::string failure = d_.keyboard->Failure();
-    d_.window.SetStatus("keyboard", failure.empty() ? untypable : failure);
+    d_.window.SetStatus("keyboard", failure.empty() ? said : failure);
 }
 
 }  // namespace reradav

@@ -19,6 +19,9 @@ namespace reradav {
 // is 0. nullopt when a value does not fit 32 bits (then nothing is sent).
 std::optional<std::string> ParseByteList(std::string_view text);
 
+// "nothing is typed for byte 0x80: its translation entry is empty"; empty if no characters.
+std::string EmptyEntriesText(const std::string& characters);
+
 // "cannot type 'x', 'y' on layout us" for the characters a read could not type; empty if none.
 std::string UntypableText(const std::string& characters, const std::string& layout);
 

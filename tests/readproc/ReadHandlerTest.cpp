@@ -45,6 +45,8 @@ TEST_F(ProcessReadTest, TypesEachCharacterThroughItsEntryThenThePostamble) {
     EXPECT_EQ(Read("a{b"),
               "(65 d) (65 u) (16 d) (219 d) (219 u) (16 u) (48 d) (48 u) (54 d) (54 u)");
     EXPECT_EQ(window.display + settings.Postamble + serial.output, "a{b05{DAY}");
+    EXPECT_EQ(window.status,
+              "keyboard: nothing is typed for byte 0x62: its translation entry is empty");
     window.active = true;  // nothing is typed into our own window
     EXPECT_EQ(Read("42"), "");
     EXPECT_EQ(window.display, "4206");
@@ -57,6 +59,10 @@ TEST_F(ProcessReadTest, TypesEachCharacterThroughItsEntryThenThePostamble) {
     EXPECT_EQ(window.status, "keyboard: cannot type '\xFC', '\xF1'");
     Read("x");
     EXPECT_EQ(window.status + UntypableText("\xF1", "us"), "cannot type '\xF1' on layout us");
+    Read("\x80\n\x80\xF1");  // what types nothing is said with it
+    EXPECT_EQ(window.status,
+              "keyboard: cannot type '\xF1'; nothing is typed for bytes 0x80, 0x0A: "
+              "their translation entries are empty");
     kb.SetFailure("gone"), Read("\xF1");  // keys no longer arrive: that is said instead
     EXPECT_EQ(window.status, "keyboard: gone");
 }
