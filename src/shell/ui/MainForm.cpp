@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <utility>
@@ -371,9 +372,17 @@ bool MainForm::IsActiveWindow() const {
 void MainForm::SetDisplay(const std::string& text) {
     ui_->Display->setText(DisplayText(text));
 }
+// A window manager cuts a long caption short: a port error is also on the status line, whole,
+// until the port opens.
 void MainForm::SetCaption(const std::string& caption) {
     setWindowTitle(FromWindows1252(caption));
     ShowPortInTray();
+    const std::string error = "Reradav (Error: ";
+    const bool failed = caption.starts_with(error) && caption.ends_with(")");
+    SetStatus("port state",
+              failed
+                  ? "port error: " + caption.substr(error.size(), caption.size() - error.size() - 1)
+                  : "");
 }
 
 // The tray carries the caption's state, and a grey icon while the port is not open: a scanner
@@ -388,14 +397,28 @@ void MainForm::ShowPortInTray() {
         engine_->Serial().PortOpen() ? icon : QIcon(icon.pixmap(QSize(64, 64), QIcon::Disabled)));
 }
 // Shown under the display until a read is typed whole.
-void MainForm::SetStatus(const std::string& /*subject*/, const std::string& text) {
+// One sentence a subject, in the order the subjects first spoke: a port message never hides the
+// keyboard's, nor the other way round.
+void MainForm::SetStatus(const std::string& subject, const std::string& text) {
     QString sentence = FromWindows1252(text);
     if (!sentence.isEmpty()) {
         sentence[0] = sentence[0].toUpper();
         sentence += '.';
     }
-    ui_->KeyboardStatus->setText(sentence);
-    ui_->KeyboardStatus->setVisible(!sentence.isEmpty());
+    auto said = std::find_if(statuses_.begin(), statuses_.end(),
+                             [&](const auto& each) { return each.first == subject; });
+    if (said == statuses_.end()) {
+        said = statuses_.insert(statuses_.end(), {subject, QString()});
+    }
+    said->second = sentence;
+    QStringList shown;
+    for (const auto& [each, line] : statuses_) {
+        if (!line.isEmpty()) {
+            shown << line;
+        }
+    }
+    ui_->KeyboardStatus->setText(shown.join('\n'));
+    ui_->KeyboardStatus->setVisible(!shown.isEmpty());
 }
 
 // ---- settings held by controls ----

@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/AppSettings.h"
 #include "common/MainWindowView.h"
@@ -131,6 +133,7 @@ class MainForm : public QMainWindow,
     ComDevices devices_;
     std::filesystem::path settingsFile_;
     std::string Save();
+    std::vector<std::pair<std::string, QString>> statuses_;  // the status line, by subject
     SettingValues saved_;  // as last loaded or saved: what another editor's changes are told by
     std::unique_ptr<Engine> engine_;
     struct WindowMinimisedFlag : MinimisedFlag {

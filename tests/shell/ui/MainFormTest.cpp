@@ -44,8 +44,14 @@ TEST_F(MainFormTest, ThePortChoiceOpensThePortAndTheDisplayDrawsControlCharacter
     const QComboBox* list = form.findChild<QComboBox*>("Combo1");  // long: cut in the middle
     EXPECT_TRUE(list->itemData(16, Qt::ToolTipRole).toString().endsWith("/no-such-tty") &&
                 list->itemText(16).contains(QChar(0x2026)) && list->itemText(16).endsWith("tty"));
+    form.SetStatus("keyboard", "no keyboard output");
     form.SetCombo1ListIndex(16);
     EXPECT_TRUE(form.windowTitle().startsWith("Reradav (Error: "));
+    // The caption may be cut short: the status line has the error whole, beside the keyboard's.
+    const QWidget* status = form.findChild<QWidget*>("KeyboardStatus");
+    EXPECT_EQ(status->property("text").toString().toStdString(),
+              "No keyboard output.\nPort error: " + (folder / "no-such-tty").string() +
+                  ": No such file or directory.");
     form.SetDisplay(std::string("\x1F \r\x7F\xE9", 5));
     EXPECT_EQ(form.findChild<QWidget*>("Display")->property("text"), QString::fromUtf8("▼ ♪⌂é"));
 }
