@@ -80,7 +80,7 @@ void Application::ShowPortSettings() {
     Engine& engine = form_.Wedge();
     PortSetup dialog(
         form_.Settings(), engine.Serial(), engine.Port(), form_.Devices(),
-        [this] { form_.HelpIndex_Click(); }, &form_);
+        [this] { form_.ShowHelp(QStringLiteral("port")); }, &form_);
     if (dialog.exec() == QDialog::Accepted) {
         form_.SaveNow();
     }

@@ -4,6 +4,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace reradav {
@@ -43,17 +45,35 @@ QString FindHelpFile(const QStringList& folders) {
     return {};
 }
 
-bool OpenHelp(const QStringList& folders, const UrlOpener& open) {
+bool OpenHelp(const QStringList& folders, const UrlOpener& open, const QString& section) {
     const QString file = FindHelpFile(folders);
     if (file.isEmpty() || !open) {
         return false;
     }
-    return open(QUrl::fromLocalFile(file));
+    QUrl url = QUrl::fromLocalFile(file);
+    if (!section.isEmpty()) {
+        url.setFragment(section);
+    }
+    return open(url);
 }
 
-bool OpenHelp() {
-    return OpenHelp(DefaultHelpFolders(),
-                    [](const QUrl& url) { return QDesktopServices::openUrl(url); });
+// The browser's chatter is not ours to pass on: xdg-open's output goes nowhere.
+bool OpenHelp(const QString& section) {
+    return OpenHelp(
+        DefaultHelpFolders(),
+        [](const QUrl& url) {
+            const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+            if (opener.isEmpty()) {
+                return QDesktopServices::openUrl(url);
+            }
+            QProcess browser;
+            browser.setProgram(opener);
+            browser.setArguments({url.toString()});
+            browser.setStandardOutputFile(QProcess::nullDevice());
+            browser.setStandardErrorFile(QProcess::nullDevice());
+            return browser.startDetached();
+        },
+        section);
 }
 
 }  // namespace reradav

@@ -24,9 +24,10 @@ QString FindHelpFile(const QStringList& folders);
 // Opens a local file in the desktop's browser; false when nothing could open it.
 using UrlOpener = std::function<bool(const QUrl&)>;
 
-// Opens the help document at its start page. False when it is missing or no browser could
-// open it; the program carries on either way and may say so.
-bool OpenHelp(const QStringList& folders, const UrlOpener& open);
-bool OpenHelp();
+// Opens the help document at a section (its id, e.g. "port"), else at its start page. False
+// when it is missing or no browser could open it; the program carries on either way and may
+// say so.
+bool OpenHelp(const QStringList& folders, const UrlOpener& open, const QString& section = {});
+bool OpenHelp(const QString& section = {});
 
 }  // namespace reradav

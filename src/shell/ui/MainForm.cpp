@@ -281,7 +281,11 @@ void MainForm::mPassword_Click() {
 }
 
 void MainForm::HelpIndex_Click() {
-    if (!OpenHelp()) {
+    ShowHelp({});
+}
+
+void MainForm::ShowHelp(const QString& section) {
+    if (!OpenHelp(section)) {
         messages_.Show(this, "The help document Reradav.html could not be opened.");
     }
 }

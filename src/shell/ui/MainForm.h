@@ -76,6 +76,8 @@ class MainForm : public QMainWindow,
     // Menu and tray commands.
     void mPassword_Click();
     void HelpIndex_Click();
+    // The help at a section (its id in the document, e.g. "port"); told when it cannot open.
+    void ShowHelp(const QString& section);
     void HelpAbout_Click();
     QMenu* TrayMenu() const { return mnuPopup_; }
 
