@@ -136,6 +136,10 @@ std::string MainForm::Form_Load(const std::filesystem::path& settingsFile,
         ui_->cboSound->addItem(sound);
     }
     ui_->cboSound->setCurrentIndex(-1);
+    // Its place is kept while it is hidden: ticking the beep box does not widen the window.
+    QSizePolicy keepPlace = ui_->cboSound->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    ui_->cboSound->setSizePolicy(keepPlace);
     ui_->TermKeyCombo->setCurrentIndex(-1);
     InitKeyTrans(settings_.KeyTrans);
 

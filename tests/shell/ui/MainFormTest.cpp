@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 
 #include "keys/RecordingKeyboard.h"
 #include "support/Fakes.h"
@@ -34,8 +35,11 @@ TEST_F(MainFormTest, AWindowsSettingsFileFillsTheControlsAndSurvivesAnExit) {
     EXPECT_FALSE(form.findChild<QWidget*>("cboSound")->isHidden());  // Beep=1
     ASSERT_EQ(form.Form_Unload(), "");
     EXPECT_TRUE(test::ReadBytes(folder / "default.vav") == sample) << "the file changed";
+    const QSize shown = form.minimumSizeHint();
     form.SetCheckBoxValue(CheckBox::BeepOnInput, 0);
     EXPECT_TRUE(form.findChild<QWidget*>("cboSound")->isHidden());
+    QCoreApplication::sendPostedEvents();  // the layouts are done again
+    EXPECT_EQ(form.minimumSizeHint(), shown) << "the window keeps its size";
 }
 
 TEST_F(MainFormTest, ThePortChoiceOpensThePortAndTheDisplayDrawsControlCharacters) {
