@@ -81,6 +81,7 @@ bool Terminal::Open(std::string* error) {
 
 int Terminal::Readers() {
     alignas(inotify_event) char buffer[4096];
+    bool closed = false;
     for (;;) {
         const ssize_t n = read(inotify_, buffer, sizeof buffer);
         if (n <= 0) {
@@ -93,9 +94,15 @@ int Terminal::Readers() {
             }
             if (event->mask & IN_CLOSE) {
                 --readers_;
+                closed = true;
             }
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
+    }
+    // A reader that was killed never took back the exclusive mode it set, and our descriptor
+    // keeps the terminal and the mode alive: with no reader left, the next one may open it.
+    if (closed && readers_ <= 0) {
+        ioctl(slave_, TIOCNXCL);
     }
     return readers_;
 }
@@ -167,6 +174,7 @@ Nanos Terminal::Now() {
 }
 
 bool Terminal::SleepUntil(Nanos deadline) {
+    Readers();
     timespec ts{};
     ts.tv_sec = static_cast<time_t>(deadline.count() / 1'000'000'000);
     ts.tv_nsec = static_cast<long>(deadline.count() % 1'000'000'000);

@@ -24,8 +24,11 @@ class Terminal : public PacedLine {
     bool Open(std::string* error);
     const std::string& SlavePath() const { return slavePath_; }
 
-    // How many descriptors other programs hold open on the slave.
+    // How many descriptors other programs hold open on the slave; the last one's close clears
+    // the exclusive mode it may have left.
     int Readers();
+    // Readable when another program opened or closed the slave: then call Readers().
+    int WatchDescriptor() const { return inotify_; }
     // Until another program opens the slave; false on timeout or when told to quit.
     bool WaitOpen(std::optional<std::chrono::milliseconds> timeout, std::string* error);
     // Until every byte written has been read; false (with the count in `error`) when no other

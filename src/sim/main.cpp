@@ -1,4 +1,5 @@
 // reradav-sim: a bar-code scanner on a pseudo-terminal, for trying the wedge without hardware.
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -25,8 +26,9 @@ int Fail(const std::string& message, int status = 1) {
     return status;
 }
 
-// Lines of standard input, LF or CR LF ended; nullopt at the end or when told to quit.
-std::optional<std::string> NextLine(std::string& pending, bool& eof) {
+// Lines of standard input, LF or CR LF ended; nullopt at the end or when told to quit. While it
+// waits, the terminal's opens and closes are followed.
+std::optional<std::string> NextLine(std::string& pending, bool& eof, Terminal& terminal) {
     for (;;) {
         if (const auto lf = pending.find('\n'); lf != std::string::npos) {
             std::string line = pending.substr(0, lf);
@@ -41,6 +43,18 @@ std::optional<std::string> NextLine(std::string& pending, bool& eof) {
                 return std::nullopt;
             }
             return std::exchange(pending, {});
+        }
+        pollfd waits[2] = {{STDIN_FILENO, POLLIN, 0}, {terminal.WatchDescriptor(), POLLIN, 0}};
+        const int ready = poll(waits, 2, -1);
+        if (QuitRequested()) {
+            eof = true;
+            return std::nullopt;
+        }
+        if (ready > 0 && (waits[1].revents & POLLIN) != 0) {
+            terminal.Readers();
+        }
+        if (ready <= 0 || (waits[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+            continue;
         }
         char buffer[4096];
         const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
@@ -86,7 +100,7 @@ int Run(const SimOptions& options) {
             }
             code = options.codes[codeIndex++];
         } else {
-            const auto line = NextLine(pending, eof);
+            const auto line = NextLine(pending, eof, terminal);
             if (!line) {
                 break;
             }

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "support/Processes.h"
@@ -15,7 +16,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using namespace test;
 
-// What nothing read is said; a reader is counted while it has the terminal open.
+// What nothing read is said; a reader is counted while it has the terminal open, and the
+// exclusive mode a reader left (killed before it could take it back) goes with the last one.
 TEST(Terminal, CountsReadersAndTheBytesTheyHaveNotRead) {
     Terminal terminal;
     std::string error;
@@ -29,8 +31,13 @@ TEST(Terminal, CountsReadersAndTheBytesTheyHaveNotRead) {
     EXPECT_EQ(terminal.Readers() * 10 + terminal.Unread(), 12);
     char bytes[3] = {};
     EXPECT_TRUE(read(reader, bytes, 2) == 2 && terminal.Drain(&error)) << bytes;
+    ioctl(reader, TIOCEXCL);
     close(reader);
     EXPECT_EQ(terminal.Readers(), 0);
+    const int next = open(terminal.SlavePath().c_str(), O_RDWR | O_NOCTTY);  // root opens anyway
+    int exclusive = 1;
+    EXPECT_TRUE(ioctl(next, TIOCGEXCL, &exclusive) == 0 && exclusive == 0);
+    close(next);
 }
 
 TEST(TerminalLink, ReplacesOnlyALinkAndRemovesItsOwn) {
