@@ -9,34 +9,44 @@ export CTEST_PARALLEL_LEVEL := $(JOBS)
 
 all: build
 
+# Every package any job needs; each job below installs only its own.
 deps:
 	tools/install-deps
 
-build: deps
+build:
+	tools/install-deps build
 	cmake --preset default
 	cmake --build --preset default
 
-test-default: deps
+test-default:
+	tools/install-deps test
 	cmake --workflow --preset default
 
-test-asan: deps
+test-asan:
+	tools/install-deps test
 	cmake --workflow --preset asan
 
 # Formatting and the dependency rule of the rings.
-check: deps
+check:
+	tools/install-deps test
 	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 	tools/check-rings
 
 test: check test-default test-asan
 
 bench: build
+	tools/install-deps bench
 	build/default/bench/engine_bench
 	build/default/bench/x11_typing_bench
 	build/default/bench/port_bench
 	build/default/bench/wayland_typing_bench
 
-# The main job end to end with a simulated scanner; no hardware, no desktop needed.
-demo: deps build
+# The main job end to end with a simulated scanner; no hardware, no desktop needed. Builds only
+# what it runs: the two programs and the window that records what it receives.
+demo:
+	tools/install-deps demo
+	cmake --preset default
+	cmake --build --preset default --target reradav reradav-sim key_target
 	tools/demo
 
 # Starts the program from the build; its settings file lives beside it (a portable copy).
@@ -54,7 +64,8 @@ uninstall:
 	tools/uninstall build/default/install_manifest.txt
 
 # build/package/reradav_<version>_<arch>.deb and, where rpmbuild exists, the .rpm.
-package: deps
+package:
+	tools/install-deps package
 	tools/build-package
 
 # lintian, desktop-file-validate, appstreamcli; then installs the .deb, runs it and purges it.
