@@ -9,6 +9,7 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/Headless.h"
+#include "app/RunningCopy.h"
 #include "keys/linux/KeymapGuard.h"
 #include "readproc/linux/CanberraBeeper.h"
 #include "shell/linux/SettingsLocation.h"
@@ -27,10 +28,13 @@ static int RunWindowed(int& argc, char** argv, const std::string& commandLine) {
     using namespace reradav;
     const SettingsPlace place = SettingsPlaceNow();
     SingleInstance instance(InstanceLockPathFor(place.file.string()));
+    const QString showPath = QString::fromStdString(place.file.string() + ".show");
     std::string lockError;
     switch (instance.Acquire(&lockError)) {
         case SingleInstance::Result::AlreadyRunning:
-            QMessageBox::information(nullptr, "Reradav", "Reradav is already running.");
+            if (!AskRunningCopyToShow(showPath)) {
+                QMessageBox::information(nullptr, "Reradav", "Reradav is already running.");
+            }
             return 0;
         case SingleInstance::Result::Failed:
             // Better to run than to refuse over a lock file, but not without saying so.
@@ -44,6 +48,7 @@ static int RunWindowed(int& argc, char** argv, const std::string& commandLine) {
     }
     CanberraBeeper beeper;
     Application program(beeper, place, commandLine);
+    const ShowRequests requests(showPath, [&program] { program.Window().OpenFromOutside(); });
     return program.Start() ? QApplication::exec() : 0;
 }
 

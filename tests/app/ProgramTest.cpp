@@ -333,6 +333,13 @@ TEST_F(Tray, StartsInTheTrayAndTheLockHoldsThroughEveryRefusal) {
         ASSERT_TRUE(WaitUntil([&] { return !Window("Reradav( Password)?", true); }, 10s));
         EXPECT_FALSE(Window(main, true)) << "refusal " << refusal;
     }
+    // A second start brings the running copy forward, from the tray only through the lock.
+    const pid_t second = Start({});
+    EXPECT_EQ(WaitForExit(second, 10s), 0) << "it ends at once, with no message to answer";
+    std::erase(started_, second);
+    ASSERT_TRUE(WaitUntil([&] { return Window("Reradav Password", true); }, 10s));
+    Answer("Reradav Password", "", "Escape");
+    ASSERT_TRUE(WaitUntil([&] { return !Window("Reradav Password", true); }, 10s));
     // A quit while the prompt is open ends the program and saves it locked in the tray.
     ASSERT_TRUE(open());
     EXPECT_EQ(End(program), 0);

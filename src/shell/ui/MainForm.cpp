@@ -190,6 +190,10 @@ std::string MainForm::Save() {
     return error;
 }
 
+void MainForm::OpenFromOutside() {
+    restoreCheck_->mnuOpen_Click();
+}
+
 void MainForm::SaveNow() {
     const std::string error = Save();
     SetStatus("settings", error.empty() ? "" : "not saved: " + error);

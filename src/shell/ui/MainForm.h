@@ -56,6 +56,9 @@ class MainForm : public QMainWindow,
     void SaveBeforeExit();
     // Saves the settings now (a dialog closed with OK); a failure shows on the status line.
     void SaveNow();
+    // Brought forward from outside (a second start), as by the tray's "Open Reradav": from the
+    // tray only with the password.
+    void OpenFromOutside();
     // A line for the about box on where the settings came from; before Form_Load.
     void SetSettingsOrigin(const std::string& text) {
         origin_ = QString::fromLocal8Bit(text.c_str());
