@@ -97,10 +97,11 @@ double LeadingNumber(std::string_view text) {
     std::size_t intStart = number.size();
     std::size_t digits = TakeDigits(cur, number);
     // Digits of the whole part that carry magnitude: decides overflow against underflow below.
-    long magnitude = 0;
+    std::int64_t magnitude = 0;
     {
         std::size_t first = number.find_first_not_of('0', intStart);
-        magnitude = first == std::string::npos ? 0 : static_cast<long>(number.size() - first);
+        magnitude =
+            first == std::string::npos ? 0 : static_cast<std::int64_t>(number.size() - first);
     }
     if (cur.Peek() == '.') {
         cur.Take();
@@ -111,7 +112,7 @@ double LeadingNumber(std::string_view text) {
         return 0.0;
     }
     c = cur.Peek();
-    long exponent = 0;
+    std::int64_t exponent = 0;
     if (c == 'e' || c == 'E' || c == 'd' || c == 'D') {
         std::size_t mark = cur.Mark();
         cur.Take();
@@ -127,7 +128,7 @@ double LeadingNumber(std::string_view text) {
             number += exp;
             // A huge exponent saturates: it still outweighs any count of digits, and the sum
             // with the magnitude below cannot overflow.
-            constexpr long kHuge = 1L << 40;
+            constexpr std::int64_t kHuge = std::int64_t{1} << 40;
             const auto parsed = std::from_chars(exp.data() + 1, exp.data() + exp.size(), exponent);
             if (parsed.ec != std::errc() || exponent > kHuge || exponent < -kHuge) {
                 exponent = exp[1] == '-' ? -kHuge : kHuge;

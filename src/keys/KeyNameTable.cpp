@@ -10,7 +10,7 @@ namespace reradav {
 // of the key queue, so a lone {BREAK} would leave Control held down.
 const std::array<KeyName, 41> KeyNameTable = {{
     {20, "CAPSLOCK"}, {144, "NUMLOCK"}, {145, "SCROLLOCK"}, {27, "ESCAPE"}, {27, "ESC"},
-    {13, "ENTER"},    {47, "HELP"},     {44, "PRTSC"},      {9, "TAB"},     {VK_PAUSE, "BREAK"},
+    {13, "ENTER"},    {47, "HELP"},     {44, "PRTSC"},      {9, "TAB"},     {kVkPause, "BREAK"},
     {12, "CLEAR"},    {8, "BACKSPACE"}, {8, "BS"},          {8, "BKSP"},    {46, "DELETE"},
     {46, "DEL"},      {45, "INSERT"},   {37, "LEFT"},       {39, "RIGHT"},  {38, "UP"},
     {40, "DOWN"},     {33, "PGUP"},     {34, "PGDN"},       {36, "HOME"},   {35, "END"},

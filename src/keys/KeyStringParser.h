@@ -27,8 +27,8 @@ inline constexpr std::size_t kMaxKeyStringLength = 32766;
 inline constexpr std::int16_t kShiftToggle = 16;
 inline constexpr std::int16_t kControlToggle = 17;
 inline constexpr std::int16_t kAltToggle = 18;
-inline constexpr std::int16_t kAltGrToggle = 0xA5;  // VK_RMENU: level 3 of non-US layouts
-// A code from here on is a character no key types, left to the platform (KEYEVENTF_UNICODE).
+inline constexpr std::int16_t kAltGrToggle = 0xA5;  // kVkRMenu: level 3 of non-US layouts
+// A code from here on is a character no key types, left to the platform (kKeyEventUnicode).
 inline constexpr std::int16_t kCharacterCode = 0x100;
 
 // Key value bits: low byte the virtual key, then Shift, Control and Alt. Control with Alt is

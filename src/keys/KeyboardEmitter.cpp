@@ -31,7 +31,7 @@ ParseResult KeyboardEmitter::SimKeys(std::string_view keyString) {
     KeyboardState saved{};
     platform_.GetKeyboardState(saved);
     platform_.SetKeyboardState(KeyboardState{});
-    const bool capsLockWasOn = saved[VK_CAPITAL] != 0;
+    const bool capsLockWasOn = saved[kVkCapital] != 0;
     if (capsLockWasOn) {
         ToggleCapsLock();
     }
@@ -70,18 +70,18 @@ bool KeyboardEmitter::StopDue() {
 }
 
 void KeyboardEmitter::ToggleCapsLock() {
-    platform_.keybd_event(VK_CAPITAL, kCapsLockScan, KeyboardPlatform::KEYEVENTF_EXTENDEDKEY);
+    platform_.keybd_event(kVkCapital, kCapsLockScan, KeyboardPlatform::kKeyEventExtendedKey);
     platform_.keybd_event(
-        VK_CAPITAL, kCapsLockScan,
-        KeyboardPlatform::KEYEVENTF_EXTENDEDKEY | KeyboardPlatform::KEYEVENTF_KEYUP);
+        kVkCapital, kCapsLockScan,
+        KeyboardPlatform::kKeyEventExtendedKey | KeyboardPlatform::kKeyEventKeyUp);
 }
 
 // One event, then at least one step of the millisecond clock before the next, letting the
 // program's other events run meanwhile.
 void KeyboardEmitter::SendKey(const KeyAction& action) {
-    const std::uint32_t up = action.down ? 0 : KeyboardPlatform::KEYEVENTF_KEYUP;
+    const std::uint32_t up = action.down ? 0 : KeyboardPlatform::kKeyEventKeyUp;
     if (action.character) {
-        platform_.keybd_event(0, action.code, KeyboardPlatform::KEYEVENTF_UNICODE | up);
+        platform_.keybd_event(0, action.code, KeyboardPlatform::kKeyEventUnicode | up);
     } else {
         const auto scan = static_cast<std::uint8_t>(platform_.MapVirtualKeyA(action.code, 0));
         platform_.keybd_event(action.code, scan, up);

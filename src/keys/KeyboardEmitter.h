@@ -14,7 +14,7 @@ namespace reradav {
 struct KeyAction {
     std::uint8_t code;  // virtual key, or the character itself
     bool down;
-    bool character = false;  // a character no key types (KEYEVENTF_UNICODE)
+    bool character = false;  // a character no key types (kKeyEventUnicode)
     bool operator==(const KeyAction&) const = default;
 };
 

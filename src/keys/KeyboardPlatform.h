@@ -11,14 +11,15 @@ namespace reradav {
 // 256 bytes, one per virtual-key code: bit 7 key down, bit 0 lock on.
 using KeyboardState = std::array<std::uint8_t, 256>;
 
-// The platform operations the keyboard event emitter relies on, under their Windows names.
+// The platform operations the keyboard event emitter relies on, under their Windows names; the
+// flags are named apart from windows.h's KEYEVENTF_ macros, with the same values.
 // Implementations: XTest and uinput on Linux, and a recording keyboard for tests.
 class KeyboardPlatform {
   public:
-    static constexpr std::uint32_t KEYEVENTF_EXTENDEDKEY = 1;
-    static constexpr std::uint32_t KEYEVENTF_KEYUP = 2;
+    static constexpr std::uint32_t kKeyEventExtendedKey = 1;
+    static constexpr std::uint32_t kKeyEventKeyUp = 2;
     // The scan byte is a character (Windows-1252) to type by whatever key it takes; vk is 0.
-    static constexpr std::uint32_t KEYEVENTF_UNICODE = 4;
+    static constexpr std::uint32_t kKeyEventUnicode = 4;
 
     virtual ~KeyboardPlatform() = default;
 
@@ -36,7 +37,7 @@ class KeyboardPlatform {
     // For a character VkKeyScanA finds no key for: key values (as VkKeyScanA gives them) that
     // type it one after another, such as a dead acute and then "e" for "\xE9"; empty when none.
     virtual std::vector<std::int16_t> DeadKeySequence(std::uint8_t /*character*/) { return {}; }
-    // Whether a KEYEVENTF_UNICODE event types the character (X11 lends it a spare key).
+    // Whether a kKeyEventUnicode event types the character (X11 lends it a spare key).
     virtual bool CanTypeCharacter(std::uint8_t /*character*/) { return false; }
     // Why keys no longer arrive (the connection to the compositor broke); empty while they do.
     virtual std::string Failure() { return {}; }

@@ -38,17 +38,17 @@ std::int16_t UsLayoutVkKeyScan(std::uint8_t c) {
     }
     switch (c) {
         case ' ':
-            return VK_SPACE;
+            return kVkSpace;
         case 8:
-            return VK_BACK;
+            return kVkBack;
         case 9:
-            return VK_TAB;
+            return kVkTab;
         case 13:
-            return VK_RETURN;
+            return kVkReturn;
         case 27:
-            return VK_ESCAPE;
+            return kVkEscape;
         case 10:
-            return 0x200 | VK_RETURN;  // Control+Enter
+            return 0x200 | kVkReturn;  // Control+Enter
         default:
             return -1;
     }
@@ -63,22 +63,22 @@ std::uint32_t RecordingKeyboard::MapVirtualKeyA(std::uint32_t code, std::uint32_
 }
 
 void RecordingKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) {
-    const bool up = (flags & KEYEVENTF_KEYUP) != 0;
-    if (vk == VK_CAPITAL && !up) {
+    const bool up = (flags & kKeyEventKeyUp) != 0;
+    if (vk == kVkCapital && !up) {
         capsLock_ = !capsLock_;
     }
     if (!actions_.empty()) {
         actions_ += ' ';
     }
-    const bool character = (flags & KEYEVENTF_UNICODE) != 0;
+    const bool character = (flags & kKeyEventUnicode) != 0;
     actions_ += (character ? "(c" + std::to_string(scan) : '(' + std::to_string(vk)) +
-                (up ? " u" : " d") + ((flags & KEYEVENTF_EXTENDEDKEY) ? "x)" : ")");
+                (up ? " u" : " d") + ((flags & kKeyEventExtendedKey) ? "x)" : ")");
     ++events_;
 }
 
 void RecordingKeyboard::GetKeyboardState(KeyboardState& state) {
     state = threadState_;
-    state[VK_CAPITAL] = static_cast<std::uint8_t>((state[VK_CAPITAL] & 0x80) | (capsLock_ ? 1 : 0));
+    state[kVkCapital] = static_cast<std::uint8_t>((state[kVkCapital] & 0x80) | (capsLock_ ? 1 : 0));
 }
 
 void RecordingKeyboard::SetKeyboardState(const KeyboardState& state) {

@@ -4,25 +4,26 @@
 
 namespace reradav {
 
-// Windows virtual-key codes the program names itself.
+// Windows virtual-key codes the program names itself. Not Windows' own names: those are macros
+// of windows.h, which must be includable beside this header.
 enum VirtualKey : std::uint8_t {
-    VK_BACK = 0x08,
-    VK_TAB = 0x09,
-    VK_CLEAR = 0x0C,
-    VK_RETURN = 0x0D,
-    VK_SHIFT = 0x10,
-    VK_CONTROL = 0x11,
-    VK_MENU = 0x12,
-    VK_PAUSE = 0x13,
-    VK_CAPITAL = 0x14,
-    VK_ESCAPE = 0x1B,
-    VK_SPACE = 0x20,
-    VK_LEFT = 0x25,
-    VK_DELETE = 0x2E,
-    VK_F1 = 0x70,
-    VK_NUMLOCK = 0x90,
-    VK_SCROLL = 0x91,
-    VK_RMENU = 0xA5,  // right Alt, AltGr on layouts that have it
+    kVkBack = 0x08,
+    kVkTab = 0x09,
+    kVkClear = 0x0C,
+    kVkReturn = 0x0D,
+    kVkShift = 0x10,
+    kVkControl = 0x11,
+    kVkMenu = 0x12,
+    kVkPause = 0x13,
+    kVkCapital = 0x14,
+    kVkEscape = 0x1B,
+    kVkSpace = 0x20,
+    kVkLeft = 0x25,
+    kVkDelete = 0x2E,
+    kVkF1 = 0x70,
+    kVkNumLock = 0x90,
+    kVkScroll = 0x91,
+    kVkRMenu = 0xA5,  // right Alt, AltGr on layouts that have it
 };
 
 // Linux evdev key code (KEY_*) of the key at a virtual key's US position; 0 when none.

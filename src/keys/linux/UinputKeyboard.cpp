@@ -133,20 +133,20 @@ std::uint32_t UinputKeyboard::MapVirtualKeyA(std::uint32_t code, std::uint32_t m
 }
 
 void UinputKeyboard::keybd_event(std::uint8_t vk, std::uint8_t /*scan*/, std::uint32_t flags) {
-    if ((flags & KEYEVENTF_UNICODE) != 0) {
+    if ((flags & kKeyEventUnicode) != 0) {
         return;  // the compositor's keymap has no key to lend (CanTypeCharacter says no)
     }
     // Caps Lock by its function: the key the layout's options put it on, if any. A named key
     // the keymap lacks is sent from its usual key, as the user's own keyboard would.
     std::uint16_t code = layout_->KeyForVk(vk);
-    if (code == 0 && vk != VK_CAPITAL) {
+    if (code == 0 && vk != kVkCapital) {
         code = EvdevCodeForVk(vk);
     }
     if (code == 0) {
         return;  // no such key here
     }
-    const bool press = (flags & KEYEVENTF_KEYUP) == 0;
-    if (vk == VK_CAPITAL && press) {
+    const bool press = (flags & kKeyEventKeyUp) == 0;
+    if (vk == kVkCapital && press) {
         // The compositor echoes the new light late; until then this toggle is the truth.
         ReadLeds();
         capsLock_ = !capsLock_;
@@ -219,9 +219,9 @@ void UinputKeyboard::GetKeyboardState(KeyboardState& state) {
     auto setLock = [&state](std::uint8_t vk, bool on) {
         state[vk] = static_cast<std::uint8_t>((state[vk] & ~1u) | (on ? 1u : 0u));
     };
-    setLock(VK_CAPITAL, capsLock_);
-    setLock(VK_NUMLOCK, numLock_);
-    setLock(VK_SCROLL, scrollLock_);
+    setLock(kVkCapital, capsLock_);
+    setLock(kVkNumLock, numLock_);
+    setLock(kVkScroll, scrollLock_);
 }
 
 // Linux has no per-thread key state to replace: the snapshot is only kept for GetKeyboardState.

@@ -275,8 +275,8 @@ void WaylandKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint3
     if (impl_->lost) {
         return;
     }
-    const bool press = (flags & KEYEVENTF_KEYUP) == 0;
-    if (vk == VK_CAPITAL && (flags & KEYEVENTF_UNICODE) == 0) {
+    const bool press = (flags & kKeyEventKeyUp) == 0;
+    if (vk == kVkCapital && (flags & kKeyEventUnicode) == 0) {
         // Caps Lock by its function, wherever the options put its key: the press flips the
         // lock in the state the compositor takes from us.
         const xkb_mod_index_t caps =
@@ -295,7 +295,7 @@ void WaylandKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint3
     }
     // A character or a named key the keymap lacks gets a key of its own in our keymap.
     std::uint32_t code = 0;
-    if ((flags & KEYEVENTF_UNICODE) != 0) {
+    if ((flags & kKeyEventUnicode) != 0) {
         const std::uint32_t keysym = CharacterKeysym(scan);
         code = keysym != XKB_KEY_NoSymbol ? impl_->Lend(keysym) : 0;
     } else if (const std::uint16_t evdev = impl_->layout->KeyForVk(vk); evdev != 0) {
@@ -321,9 +321,9 @@ void WaylandKeyboard::GetKeyboardState(KeyboardState& state) {
         const bool on = xkb_state_led_name_is_active(impl_->state, led) > 0;
         state[vk] = static_cast<std::uint8_t>((state[vk] & ~1u) | (on ? 1u : 0u));
     };
-    setLock(VK_CAPITAL, XKB_LED_NAME_CAPS);
-    setLock(VK_NUMLOCK, XKB_LED_NAME_NUM);
-    setLock(VK_SCROLL, XKB_LED_NAME_SCROLL);
+    setLock(kVkCapital, XKB_LED_NAME_CAPS);
+    setLock(kVkNumLock, XKB_LED_NAME_NUM);
+    setLock(kVkScroll, XKB_LED_NAME_SCROLL);
 }
 
 // Wayland has no per-thread key state to replace: the snapshot is only kept for

@@ -49,7 +49,7 @@ KeySym CharacterKeysym(std::uint8_t character) {
 }
 
 bool IsModifier(std::uint8_t vk) {
-    return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU || vk == VK_RMENU;
+    return vk == kVkShift || vk == kVkControl || vk == kVkMenu || vk == kVkRMenu;
 }
 
 }  // namespace
@@ -147,13 +147,13 @@ struct XTestKeyboard::Impl {
     // A character's key, with Shift as its level needs whatever the key string holds, AltGr
     // when it needs that, in a locked group when only another group has it.
     void PressCharacter(KeyCode code, bool shift, bool altGr) {
-        const KeyCode shiftKey = KeyFor(VK_SHIFT);
+        const KeyCode shiftKey = KeyFor(kVkShift);
         if (Holds(shiftKey) != shift) {
             Key(shiftKey, shift);
             character.shiftChanged = true;
         }
         if (altGr) {
-            character.altGr = KeyFor(VK_RMENU);
+            character.altGr = KeyFor(kVkRMenu);
             Key(character.altGr, true);
         }
         character.code = code;
@@ -191,7 +191,7 @@ struct XTestKeyboard::Impl {
             Key(character.altGr, false);
         }
         if (character.shiftChanged) {
-            const KeyCode shiftKey = KeyFor(VK_SHIFT);
+            const KeyCode shiftKey = KeyFor(kVkShift);
             Key(shiftKey, !Holds(shiftKey));
         }
         if (character.userGroup) {
@@ -479,8 +479,8 @@ void XTestKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_
     if (impl_->lost) {
         return;
     }
-    const bool press = (flags & KEYEVENTF_KEYUP) == 0;
-    if (vk == VK_CAPITAL && (flags & KEYEVENTF_UNICODE) == 0) {
+    const bool press = (flags & kKeyEventKeyUp) == 0;
+    if (vk == kVkCapital && (flags & kKeyEventUnicode) == 0) {
         // Caps Lock by its function: an option such as caps:swapescape puts another key where it
         // sits. The press flips the lock; the release has nothing to do.
         if (press) {
@@ -495,11 +495,11 @@ void XTestKeyboard::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_
     // A character the group in force lacks: from another group, else a key lent to its keysym;
     // so also a named key the keymap lacks. Its release directly follows its press.
     const std::uint32_t named = XkbLayout::NamedKeysym(vk);
-    const KeyCode code = (flags & KEYEVENTF_UNICODE) != 0 ? 0 : impl_->KeyFor(vk);
-    if ((flags & KEYEVENTF_UNICODE) != 0 || (code == 0 && named != 0)) {
+    const KeyCode code = (flags & kKeyEventUnicode) != 0 ? 0 : impl_->KeyFor(vk);
+    if ((flags & kKeyEventUnicode) != 0 || (code == 0 && named != 0)) {
         if (!press) {
             impl_->ReleaseCharacter();
-        } else if ((flags & KEYEVENTF_UNICODE) != 0) {
+        } else if ((flags & kKeyEventUnicode) != 0) {
             impl_->PressCharacter(scan);
         } else {
             impl_->PressLent(named);
@@ -547,10 +547,10 @@ void XTestKeyboard::GetKeyboardState(KeyboardState& state) {
     auto setLock = [&state](std::uint8_t vk, bool on) {
         state[vk] = static_cast<std::uint8_t>((state[vk] & ~1u) | (on ? 1u : 0u));
     };
-    setLock(VK_CAPITAL, impl_->Indicator(XKB_LED_NAME_CAPS, lights)
+    setLock(kVkCapital, impl_->Indicator(XKB_LED_NAME_CAPS, lights)
                             .value_or((xkbState.locked_mods & LockMask) != 0));
-    setLock(VK_NUMLOCK, impl_->Indicator(XKB_LED_NAME_NUM, lights).value_or(false));
-    setLock(VK_SCROLL, impl_->Indicator(XKB_LED_NAME_SCROLL, lights).value_or(false));
+    setLock(kVkNumLock, impl_->Indicator(XKB_LED_NAME_NUM, lights).value_or(false));
+    setLock(kVkScroll, impl_->Indicator(XKB_LED_NAME_SCROLL, lights).value_or(false));
 }
 
 // X has no per-thread key state to replace: the snapshot is only kept for GetKeyboardState.

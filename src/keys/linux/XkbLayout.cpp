@@ -295,16 +295,16 @@ std::string XkbLayout::Name() const {
 }
 
 std::uint32_t XkbLayout::NamedKeysym(std::uint8_t vk) {
-    constexpr std::uint8_t kF13 = VK_F1 + 12;
-    constexpr std::uint8_t kF24 = VK_F1 + 23;
+    constexpr std::uint8_t kF13 = kVkF1 + 12;
+    constexpr std::uint8_t kF24 = kVkF1 + 23;
     if (vk >= kF13 && vk <= kF24) {
         return XKB_KEY_F13 + (vk - kF13);
     }
-    return vk == VK_CLEAR ? XKB_KEY_Clear : 0;
+    return vk == kVkClear ? XKB_KEY_Clear : 0;
 }
 
 std::uint16_t XkbLayout::KeyForVk(std::uint8_t vk) const {
-    if (vk == VK_CAPITAL) {
+    if (vk == kVkCapital) {
         return capsLockKey_;
     }
     const std::uint32_t named = NamedKeysym(vk);

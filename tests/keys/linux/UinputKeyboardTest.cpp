@@ -22,9 +22,9 @@ TEST(UinputKeyboard, WritesKeyEventsAndReadsTheLockLights) {
     int fds[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
     UinputKeyboard keyboard(fds[0], Us(), nullptr);
-    keyboard.keybd_event(VK_RMENU, 0, 0);
+    keyboard.keybd_event(kVkRMenu, 0, 0);
     keyboard.keybd_event(255, 0, 0);  // no such key: nothing written
-    keyboard.keybd_event('Q', 0, KeyboardPlatform::KEYEVENTF_KEYUP);
+    keyboard.keybd_event('Q', 0, KeyboardPlatform::kKeyEventKeyUp);
     const input_event keys[] = {{{}, EV_KEY, KEY_RIGHTALT, 1}, {}, {{}, EV_KEY, KEY_Q, 0}, {}};
     input_event written[8];
     ASSERT_EQ(read(fds[1], written, sizeof written), static_cast<ssize_t>(sizeof keys));
@@ -35,25 +35,25 @@ TEST(UinputKeyboard, WritesKeyEventsAndReadsTheLockLights) {
                                   {{}, EV_MSC, LED_SCROLLL, 1}};
     ASSERT_EQ(write(fds[1], lights, sizeof lights), static_cast<ssize_t>(sizeof lights));
     KeyboardState state{};
-    state[VK_CAPITAL] = 0x81;  // the kept state with the live lights
+    state[kVkCapital] = 0x81;  // the kept state with the live lights
     keyboard.SetKeyboardState(state);
     keyboard.GetKeyboardState(state);
-    EXPECT_EQ(std::vector<int>({state[VK_CAPITAL], state[VK_NUMLOCK], state[VK_SCROLL]}),
+    EXPECT_EQ(std::vector<int>({state[kVkCapital], state[kVkNumLock], state[kVkScroll]}),
               std::vector<int>({0x80, 1, 0}));
     // An own toggle holds against the late echo of the old light, until its own echo came.
-    keyboard.keybd_event(VK_CAPITAL, 0, 0);
+    keyboard.keybd_event(kVkCapital, 0, 0);
     ASSERT_EQ(write(fds[1], lights + 2, sizeof *lights), static_cast<ssize_t>(sizeof *lights));
     keyboard.GetKeyboardState(state);
     ASSERT_EQ(write(fds[1], lights, sizeof *lights * 3), static_cast<ssize_t>(sizeof *lights * 3));
     KeyboardState after{};
     keyboard.GetKeyboardState(after);
-    EXPECT_EQ(std::vector<int>({state[VK_CAPITAL], after[VK_CAPITAL]}),
+    EXPECT_EQ(std::vector<int>({state[kVkCapital], after[kVkCapital]}),
               std::vector<int>({0x81, 0x80}));
     // Caps Lock is pressed where the layout's options put it.
     UinputKeyboard swapped(
         fds[0], XkbLayout::FromNames({"evdev", "pc105", "us", "", "caps:swapescape"}, nullptr),
         nullptr);
-    swapped.keybd_event(VK_CAPITAL, 0, 0);
+    swapped.keybd_event(kVkCapital, 0, 0);
     ASSERT_EQ(read(fds[1], written, sizeof written), static_cast<ssize_t>(sizeof *written * 4));
     EXPECT_EQ(std::vector<int>({written[0].code, written[2].code}),
               std::vector({KEY_CAPSLOCK, KEY_ESC}));

@@ -58,8 +58,8 @@ TEST(XkbLayout, DeadKeysNamedKeysAndNames) {
         EXPECT_EQ(Layout(layout)->DeadKeySequence(c), sequence) << layout << " " << int{c};
     }
     auto us = Layout("us", "dvorak");
-    EXPECT_EQ(std::vector<int>({us->KeyForVk(VK_F1 + 12), us->KeyForVk(VK_CLEAR),
-                                us->KeyForVk(VK_CAPITAL), us->KeyForVk('Q')}),
+    EXPECT_EQ(std::vector<int>({us->KeyForVk(kVkF1 + 12), us->KeyForVk(kVkClear),
+                                us->KeyForVk(kVkCapital), us->KeyForVk('Q')}),
               std::vector<int>({0, 0, 58, 16}));
     EXPECT_EQ(us->Name() + " " + LayoutName({"", "", "de,us", ",dvorak", ""}, 1),
               "us(dvorak) us(dvorak)");
