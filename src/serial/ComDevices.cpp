@@ -1,5 +1,7 @@
 #include "serial/ComDevices.h"
 
+#include "common/Text.h"
+
 #include <array>
 #include <charconv>
 #include <vector>
@@ -35,21 +37,11 @@ std::string ComDevices::DeviceFor(int port) const {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 std::vector<std::string_view> SplitFields(std::string_view text) {
     std::vector<std::string_view> fields;
     for (;;) {
         const auto comma = text.find(',');
-        fields.push_back(Trim(text.substr(0, comma)));
+        fields.push_back(Trim(text.substr(0, comma), " \t"));
         if (comma == std::string_view::npos) {
             return fields;
         }

@@ -8,6 +8,7 @@
 
 #include "common/CodePage1252.h"
 #include "common/Files.h"
+#include "common/Text.h"
 #include "common/Unicode.h"
 
 namespace reradav {
@@ -18,18 +19,11 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-}
+// What the Windows profile functions take for blanks around names and values.
+constexpr std::string_view kBlanks = " \t\v\f\r";
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
+bool IsBlank(char c) {
+    return kBlanks.find(c) != std::string_view::npos;
 }
 
 bool IsQuote(char c) {
@@ -131,12 +125,12 @@ std::string ProfileFile::FromProgram(std::string_view bytes) const {
 ProfileFile::Line ProfileFile::ParseLine(std::string raw) {
     Line line;
     line.raw = std::move(raw);
-    std::string_view text = Trim(line.raw);
+    std::string_view text = Trim(line.raw, kBlanks);
     if (!text.empty() && text.front() == '[') {
         std::size_t close = text.rfind(']');
         if (close != npos) {
             line.kind = LineKind::Section;
-            line.name = Trim(text.substr(1, close - 1));
+            line.name = Trim(text.substr(1, close - 1), kBlanks);
         }
         return line;
     }
@@ -148,8 +142,8 @@ ProfileFile::Line ProfileFile::ParseLine(std::string raw) {
         return line;
     }
     line.kind = LineKind::Key;
-    line.name = Trim(text.substr(0, eq));
-    std::string_view value = Trim(text.substr(eq + 1));
+    line.name = Trim(text.substr(0, eq), kBlanks);
+    std::string_view value = Trim(text.substr(eq + 1), kBlanks);
     if (EnclosedInQuotes(value)) {
         value = value.substr(1, value.size() - 2);
     }
@@ -238,7 +232,7 @@ void ProfileFile::WriteString(std::string_view section, std::string_view key,
     std::string line = FromProgram(std::string(key) + "=" + EncodeValue(value));
     std::size_t header = FindSection(section);
     if (header == npos) {
-        if (!lines_.empty() && !Trim(lines_.back().raw).empty()) {
+        if (!lines_.empty() && !Trim(lines_.back().raw, kBlanks).empty()) {
             lines_.push_back(ParseLine(""));  // keep sections apart
         }
         lines_.push_back(ParseLine(FromProgram("[" + std::string(section) + "]")));
@@ -255,7 +249,7 @@ void ProfileFile::WriteString(std::string_view section, std::string_view key,
         return;
     }
     std::size_t at = SectionEnd(header);
-    while (at > header + 1 && Trim(lines_[at - 1].raw).empty()) {
+    while (at > header + 1 && Trim(lines_[at - 1].raw, kBlanks).empty()) {
         --at;
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), ParseLine(std::move(line)));

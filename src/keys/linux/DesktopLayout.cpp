@@ -24,6 +24,7 @@
 #include <tuple>
 #include <utility>
 
+#include "common/Text.h"
 #include "shell/linux/SettingsLocation.h"
 
 extern char** environ;
@@ -133,25 +134,18 @@ std::optional<std::string> Run(const std::vector<std::string>& argv,
     return output;
 }
 
-std::string Trim(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return std::string(s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1));
-}
-
 // The first entry of a comma-separated list: the layout (or variant) in use.
 std::string First(std::string_view list) {
-    return Trim(list.substr(0, list.find(',')));
+    return std::string(Trim(list.substr(0, list.find(','))));
 }
 
 // The strings of a GVariant text such as "[('xkb', 'de'), ('ibus', 'anthy')]" or "@as []";
 // nullopt when the text is not a list of strings or tuples of strings.
 std::optional<std::vector<std::string>> GVariantStrings(std::string_view text) {
-    std::string list = Trim(text);
+    std::string list(Trim(text));
     if (list.starts_with('@')) {  // a type annotation, given for empty lists
-        list = Trim(list.substr(std::min(list.find(' '), list.size())));
+        list =
+            std::string(Trim(std::string_view(list).substr(std::min(list.find(' '), list.size()))));
     }
     if (list.size() < 2 || list.front() != '[' || list.back() != ']') {
         return std::nullopt;
@@ -223,14 +217,15 @@ std::optional<XkbNames> FromKde(const EnvLookup& env) {
     std::string line;
     bool inLayout = false;
     while (std::getline(in, line)) {
-        line = Trim(line);
+        line = std::string(Trim(line));
         if (line.starts_with('[')) {
             inLayout = line == "[Layout]";
             continue;
         }
         const auto eq = line.find('=');
         if (inLayout && eq != std::string::npos) {
-            values[Trim(line.substr(0, eq))] = Trim(line.substr(eq + 1));
+            values[std::string(Trim(std::string_view(line).substr(0, eq)))] =
+                std::string(Trim(std::string_view(line).substr(eq + 1)));
         }
     }
     // KConfig's spellings of true.
@@ -327,8 +322,9 @@ std::optional<XkbNames> FromLocalectl(const CommandOutput& run) {
     while (std::getline(lines, line)) {
         const auto colon = line.find(':');
         if (colon != std::string::npos) {
-            const std::string value = Trim(line.substr(colon + 1));
-            values[Trim(line.substr(0, colon))] = value == "n/a" || value == "(unset)" ? "" : value;
+            const std::string value(Trim(std::string_view(line).substr(colon + 1)));
+            values[std::string(Trim(std::string_view(line).substr(0, colon)))] =
+                value == "n/a" || value == "(unset)" ? "" : value;
         }
     }
     if (First(values["X11 Layout"]).empty()) {

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "common/CodePage1252.h"
+#include "common/Text.h"
 #include "keys/VirtualKeys.h"
 
 namespace reradav {
@@ -20,21 +21,13 @@ constexpr std::uint16_t kEvdev102nd = 86;
 constexpr xkb_keysym_t kFirstDeadKeysym = XKB_KEY_dead_grave;
 constexpr xkb_keysym_t kLastDeadKeysym = 0xfe93;  // XKB_KEY_dead_longsolidusoverlay
 
-std::string Trim(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
-
 // Shell-style KEY=value lines as /etc/default/keyboard and vconsole.conf hold them.
 std::unordered_map<std::string, std::string> ReadAssignments(const std::string& path) {
     std::unordered_map<std::string, std::string> values;
     std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
-        line = Trim(line);
+        line = std::string(Trim(line));
         if (line.empty() || line[0] == '#') {
             continue;
         }
@@ -42,12 +35,12 @@ std::unordered_map<std::string, std::string> ReadAssignments(const std::string& 
         if (eq == std::string::npos) {
             continue;
         }
-        std::string value = Trim(line.substr(eq + 1));
+        std::string value(Trim(std::string_view(line).substr(eq + 1)));
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
             value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
-        values[Trim(line.substr(0, eq))] = value;
+        values[std::string(Trim(std::string_view(line).substr(0, eq)))] = value;
     }
     return values;
 }
