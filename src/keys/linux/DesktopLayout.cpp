@@ -390,7 +390,7 @@ std::unique_ptr<XkbLayout> CompileDesktopLayout(std::string* source, std::string
         return layout;
     }
     *source = "system settings";
-    return XkbLayout::FromNames(SystemKeyboardNames(ProcessEnvironment()), error);
+    return XkbLayout::FromNames(SystemKeyboardNames(UserEnvironment()), error);
 }
 
 }  // namespace reradav

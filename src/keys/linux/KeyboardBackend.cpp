@@ -58,7 +58,7 @@ OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
 
 OpenedKeyboard OpenKeyboard(std::function<void()> serviceEvents) {
     KeyboardOpeners openers;
-    openers.env = ProcessEnvironment();
+    openers.env = UserEnvironment();
     openers.openXTest = [serviceEvents](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
         return XTestKeyboard::Open(serviceEvents, error);
     };

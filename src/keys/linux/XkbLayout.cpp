@@ -76,16 +76,6 @@ std::string LayoutName(const XkbNames& names, std::uint32_t group) {
     return item(names.layout) + (variant.empty() ? "" : "(" + variant + ")");
 }
 
-EnvLookup ProcessEnvironment() {
-    return [](const char* name) -> std::optional<std::string> {
-        const char* value = std::getenv(name);
-        if (value == nullptr) {
-            return std::nullopt;
-        }
-        return std::string(value);
-    };
-}
-
 std::vector<std::string> SystemKeyboardFiles() {
     return {"/etc/default/keyboard", "/etc/vconsole.conf"};
 }

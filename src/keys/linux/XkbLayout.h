@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/linux/Environment.h"
+
 struct xkb_context;
 struct xkb_keymap;
 
@@ -29,10 +31,6 @@ struct XkbNames {
 // How the user names a layout of the names: "de", "us(dvorak)"; the group picks one of a list
 // such as "de,us".
 std::string LayoutName(const XkbNames& names, std::uint32_t group);
-
-// Reads one environment variable; nullopt when unset.
-using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
-EnvLookup ProcessEnvironment();
 
 // Files that hold the system keyboard configuration (XKBLAYOUT=…), first found wins.
 std::vector<std::string> SystemKeyboardFiles();

@@ -1,13 +1,10 @@
 #include "shell/linux/SettingsLocation.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string_view>
 #include <system_error>
-#include <vector>
 
 #include "common/Files.h"
 
@@ -33,18 +30,6 @@ std::optional<std::filesystem::path> AbsoluteValue(const EnvLookup& env, const c
     return std::filesystem::path(*value);
 }
 
-std::optional<std::string> HomeFromUserDatabase() {
-    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-        found == nullptr || found->pw_dir == nullptr) {
-        return std::nullopt;
-    }
-    return std::string(found->pw_dir);
-}
-
 // A missing path is no one's.
 bool OthersCanWrite(const std::filesystem::path& path) {
     struct stat status {};
@@ -56,18 +41,6 @@ bool OthersCanWrite(const std::filesystem::path& path) {
 }
 
 }  // namespace
-
-EnvLookup UserEnvironment() {
-    return [](const char* name) -> std::optional<std::string> {
-        if (const char* value = std::getenv(name)) {
-            return std::string(value);
-        }
-        if (std::string_view(name) == "HOME") {
-            return HomeFromUserDatabase();
-        }
-        return std::nullopt;
-    };
-}
 
 std::filesystem::path ConfigHomeFor(const EnvLookup& env) {
     if (auto configHome = AbsoluteValue(env, "XDG_CONFIG_HOME")) {

@@ -5,15 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "common/linux/Environment.h"
+
 namespace reradav {
-
-// Looks up an environment variable; nullopt when it is not set. The same type as the keyboard
-// adapters' lookup, so that one lookup serves both.
-using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
-
-// The process environment, with HOME taken from the user database when the variable is unset
-// (a service started without a login shell).
-EnvLookup UserEnvironment();
 
 // The user's configuration folder: $XDG_CONFIG_HOME, or $HOME/.config when that is unset, empty
 // or relative (relative values are invalid by the XDG rules). Empty when neither is usable.
