@@ -75,16 +75,23 @@ std::vector<std::uint32_t> KeyLoans::Keysyms(std::uint32_t code) const {
     return keysyms;
 }
 
-std::vector<std::uint32_t> KeyLoans::IdleKeys(std::uint32_t now, std::uint32_t idleMs) const {
-    std::vector<std::uint32_t> idle;
+std::vector<std::uint32_t> KeyLoans::Keys() const {
+    std::vector<std::uint32_t> keys;
     for (const Loan& loan : loans_) {
-        if (!IsDown(loan.code) && std::find(idle.begin(), idle.end(), loan.code) == idle.end() &&
-            std::all_of(loans_.begin(), loans_.end(), [&](const Loan& other) {
-                return other.code != loan.code || now - other.used >= idleMs;
-            })) {
-            idle.push_back(loan.code);
+        if (std::find(keys.begin(), keys.end(), loan.code) == keys.end()) {
+            keys.push_back(loan.code);
         }
     }
+    return keys;
+}
+
+std::vector<std::uint32_t> KeyLoans::IdleKeys(std::uint32_t now, std::uint32_t idleMs) const {
+    std::vector<std::uint32_t> idle = Keys();
+    std::erase_if(idle, [&](std::uint32_t code) {
+        return IsDown(code) || std::any_of(loans_.begin(), loans_.end(), [&](const Loan& loan) {
+                   return loan.code == code && now - loan.used < idleMs;
+               });
+    });
     return idle;
 }
 

@@ -37,6 +37,9 @@ class KeyLoans {
     Lent Lend(std::uint32_t keysym, std::uint32_t now);
     // Whether the key is lent (then its state is kept, and it counts as used).
     bool SetDown(std::uint32_t code, bool down, std::uint32_t now);
+    // The keys lent, each once.
+    std::vector<std::uint32_t> Keys() const;
+    std::uint32_t KeepMs() const { return keepMs_; }
     // The keysyms the key holds, one per level, 0 where a level is not lent.
     std::vector<std::uint32_t> Keysyms(std::uint32_t code) const;
     // Lent keys that are up and none of whose loans was used for `idleMs`.

@@ -70,7 +70,6 @@ struct XTestKeyboard::Impl {
     bool lost = false;
     std::optional<std::uint32_t> stopAt;
 
-    std::uint32_t keepMs = kLentKeyKeepMs;
     KeyLoans loans;  // of the keys the user's keymap leaves empty
     std::unique_ptr<KeymapGuard> guard;
     QTimer giveBack;
@@ -96,7 +95,7 @@ struct XTestKeyboard::Impl {
             }
             // What no client can still be reading goes now; the rest is the guard's to clear
             // when it has been kept long enough, or ours now when there is no guard.
-            GiveBack(keepMs);
+            GiveBack(loans.KeepMs());
             if (!loans.Loans().empty()) {
                 guard->Running() ? guard->Quit() : GiveBack(0);
             }
@@ -229,13 +228,7 @@ struct XTestKeyboard::Impl {
     void FindSpares() {
         xkb_keymap* keymap = layout->Keymap();
         std::vector<std::uint32_t> spares = layout->EmptyKeys();
-        std::vector<std::uint32_t> lent;
-        for (const KeyLoans::Loan& loan : loans.Loans()) {
-            if (std::find(lent.begin(), lent.end(), loan.code) == lent.end()) {
-                lent.push_back(loan.code);
-            }
-        }
-        for (const std::uint32_t code : lent) {
+        for (const std::uint32_t code : loans.Keys()) {
             const std::vector<std::uint32_t> keysyms = loans.Keysyms(code);
             bool holds = true;
             for (std::uint32_t level = 0; level < keysyms.size(); ++level) {
@@ -278,6 +271,9 @@ struct XTestKeyboard::Impl {
         XSync(display, False);
         if (XErrors::Count(display) != errors) {
             loans.End(lent.code);
+            if (listener.status) {
+                listener.status("the X server refused to lend a key: a character was not typed");
+            }
             return {};
         }
         giveBack.start();
@@ -406,7 +402,6 @@ std::unique_ptr<XTestKeyboard> XTestKeyboard::Open(std::function<void()> service
     };
     auto impl = std::make_unique<Impl>();
     impl->serviceEvents = std::move(serviceEvents);
-    impl->keepMs = keepMs;
     impl->loans = KeyLoans(kLentLevels, keepMs);
     impl->giveBack.setSingleShot(true);
     impl->giveBack.setInterval(kGiveBackIdleMs);
@@ -558,7 +553,9 @@ void XTestKeyboard::GetKeyboardState(KeyboardState& state) {
 // the user's group is put back.
 void XTestKeyboard::SetKeyboardState(const KeyboardState& state) {
     impl_->state = state;
-    if (impl_->modifiersPressed && !impl_->lost && impl_->LockedGroup() != impl_->groupBefore) {
+    if (impl_->modifiersPressed && !impl_->lost &&
+        xkb_keymap_num_layouts(impl_->layout->Keymap()) > 1 &&
+        impl_->LockedGroup() != impl_->groupBefore) {
         XkbLockGroup(impl_->display, XkbUseCoreKbd, impl_->groupBefore);
         XFlush(impl_->display);
     }
