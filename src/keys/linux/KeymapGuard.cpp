@@ -154,13 +154,17 @@ int RunKeymapGuard(const char* displayName) {
         if (what == 'Q') {
             orderly = true;
         } else if (what == 'G' && fields >> value) {
-            group = value == "-" ? std::nullopt : std::optional<unsigned>(std::stoul(value));
+            unsigned locked = 0;
+            group = std::istringstream(value) >> locked ? std::optional<unsigned>(locked)
+                                                        : std::nullopt;  // "-": back
         } else if (fields >> keycode) {
             std::uint32_t first = 0;
             std::uint32_t second = 0;
             if (what == 'L' && fields >> first >> second) {
                 auto& kept = lent[keycode];
-                kept.erase(kept.begin(), kept.end() - std::min<std::ptrdiff_t>(kept.size(), 1));
+                if (kept.size() > 1) {
+                    kept.erase(kept.begin());
+                }
                 kept.push_back({first, second});
             } else if (what == 'R') {
                 lent.erase(keycode);
