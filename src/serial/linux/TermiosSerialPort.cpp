@@ -251,9 +251,12 @@ bool TermiosSerialPort::Open() {
     // (which would make a terminal of its own), is no port.
     termios found;
     int ptyNumber = 0;
-    if (tcgetattr(fd_, &found) != 0 || ioctl(fd_, TIOCGPTN, &ptyNumber) == 0) {
-        const int err = errno;
-        return failClosed(ENOTTY, err == EIO ? ErrnoWords(err) : "Not a serial port");
+    const bool terminal = tcgetattr(fd_, &found) == 0;
+    if (!terminal && errno == EIO) {  // a device going away: the watch may find it back
+        return failClosed(EIO, ErrnoWords(EIO));
+    }
+    if (!terminal || ioctl(fd_, TIOCGPTN, &ptyNumber) == 0) {
+        return failClosed(ENOTTY, "Not a serial port");
     }
     // flock catches every program that locks the same way, root's too; TIOCEXCL then refuses
     // later opens by anyone but root. Until both are ours, Close() must not touch the tty:
