@@ -99,12 +99,12 @@ void ReceiveFraming::CompleteRead(std::string read) {
         return;
     }
     ScopedFlag busy(busy_);
-    for (bool first = true; first || !waiting_.empty(); first = false) {
-        if (!first) {
-            read = std::move(waiting_.front());
-            waiting_.pop_front();
-            waitingBytes_ -= read.size();
-        }
+    waitingBytes_ += read.size();
+    waiting_.push_front(std::move(read));
+    while (!waiting_.empty()) {
+        read = std::move(waiting_.front());
+        waiting_.pop_front();
+        waitingBytes_ -= read.size();
         if (stopped_ && stopped_()) {
             ++notTyped_;
         } else {
