@@ -1,5 +1,6 @@
 #include "shell/SettingsStore.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -161,19 +162,19 @@ SettingValues CurrentValues(const ProfileFile& profile, const AppSettings& setti
 void SaveSettings(ProfileFile& profile, const AppSettings& settings, SettingsControls& controls,
                   const ComDevices& devices, const SettingValues* loaded,
                   std::vector<std::string>* overridden) {
+    static const SettingValues kNone;
+    const SettingValues& before = loaded != nullptr ? *loaded : kNone;
     for (const auto& [key, value] : CurrentValues(profile, settings, controls, devices)) {
         if (key == "RemoveReturns") {
             controls.RegisterStartup();
         }
         // A key another editor changed on disk stays theirs unless we changed it too; then
         // ours wins, and the caller is told.
-        const std::string* mine = nullptr;
-        for (std::size_t i = 0; loaded != nullptr && mine == nullptr && i < loaded->size(); ++i) {
-            mine = (*loaded)[i].first == key ? &(*loaded)[i].second : nullptr;
-        }
+        const auto mine = std::find_if(before.begin(), before.end(),
+                                       [&key](const auto& each) { return each.first == key; });
         const std::optional<std::string> disk = profile.Find(kSettingsSection, key);
-        if (mine != nullptr && disk && *disk != *mine) {
-            if (value == *mine) {
+        if (mine != before.end() && disk && *disk != mine->second) {
+            if (value == mine->second) {
                 continue;
             }
             if (value != *disk && overridden != nullptr) {
