@@ -109,7 +109,7 @@ void PortControl::Watch(bool watching) {
 }
 
 void PortControl::ShowError() {
-    window_.SetCaption("Reradav (Error: " + serial_.LastError().description + ")");
+    window_.SetCaption(std::string(kErrorCaption) + serial_.LastError().description + ")");
 }
 
 }  // namespace reradav

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "common/AppSettings.h"
 #include "common/MainWindowView.h"
@@ -23,6 +24,8 @@ class FramingTimer {
 class PortControl {
   public:
     static constexpr const char* kInactiveCaption = "Reradav (Inactive)";
+    // A failed or lost port: this, the component's words, then ")".
+    static constexpr std::string_view kErrorCaption = "Reradav (Error: ";
 
     PortControl(AppSettings& settings, SerialComponent& serial, ReceiveFraming& framing,
                 FramingTimer& timer, MainWindowView& window)

@@ -389,12 +389,10 @@ void MainForm::SetDisplay(const std::string& text) {
 void MainForm::SetCaption(const std::string& caption) {
     setWindowTitle(FromWindows1252(caption));
     ShowPortInTray();
-    const std::string error = "Reradav (Error: ";
-    const bool failed = caption.starts_with(error) && caption.ends_with(")");
+    const std::size_t prefix = PortControl::kErrorCaption.size();
+    const bool failed = caption.starts_with(PortControl::kErrorCaption) && caption.ends_with(")");
     SetStatus("port state",
-              failed
-                  ? "port error: " + caption.substr(error.size(), caption.size() - error.size() - 1)
-                  : "");
+              failed ? "port error: " + caption.substr(prefix, caption.size() - prefix - 1) : "");
 }
 
 // The tray carries the caption's state, and a grey icon while the port is not open: a scanner
