@@ -1,24 +1,15 @@
 #include "app/Headless.h"
 
-#include <unistd.h>
+#include <ostream>
 
-#include <QCoreApplication>
-#include <iostream>
-
-#include "common/ui/Windows1252.h"
+#include "common/CodePage1252.h"
+#include "common/Unicode.h"
 #include "readproc/KeyTrans.h"
-#include "readproc/linux/CanberraBeeper.h"
 #include "serial/PortControl.h"
 #include "shell/SettingsStore.h"
-#include "shell/linux/QuitSignals.h"
-#include "shell/linux/SettingsLocation.h"
-#include "shell/linux/SingleInstance.h"
 
 namespace reradav {
 namespace {
-
-// How long a quit waits before it looks again whether the read being typed is done.
-constexpr int kQuitRetryMs = 20;
 
 // "Reradav (Active On COM16)" says "Active On COM16" here; the program name is in the journal.
 std::string PortStatus(const std::string& caption) {
@@ -51,8 +42,7 @@ std::string ReadableText(const std::string& bytes) {
             default:
                 break;
         }
-        const QString text = FromWindows1252(std::string(1, c));
-        const char16_t unicode = text.at(0).unicode();
+        const char32_t unicode = Windows1252ToUnicode(byte);
         // C0, DEL and the C1 controls (the bytes Windows-1252 leaves undefined).
         if (unicode < 0x20 || (unicode >= 0x7F && unicode <= 0x9F)) {
             constexpr char kHex[] = "0123456789abcdef";
@@ -60,7 +50,7 @@ std::string ReadableText(const std::string& bytes) {
             out += kHex[byte >> 4];
             out += kHex[byte & 15];
         } else {
-            out += text.toStdString();
+            out += EncodeUtf8(std::u32string_view(&unicode, 1));
         }
     }
     return out;
@@ -68,9 +58,6 @@ std::string ReadableText(const std::string& bytes) {
 
 Headless::Headless(Beeper& beeper, std::ostream& log, std::unique_ptr<KeyboardPlatform> keyboard)
     : log_(log), caption_(PortControl::kInactiveCaption) {
-    quitRetry_.setSingleShot(true);
-    quitRetry_.setInterval(kQuitRetryMs);
-    QObject::connect(&quitRetry_, &QTimer::timeout, [this] { FinishQuit(); });
     engine_ =
         std::make_unique<Engine>(settings_, devices_, *this, *this, beeper, std::move(keyboard));
     if (!engine_->KeyboardProblem().empty()) {
@@ -82,9 +69,9 @@ Headless::Headless(Beeper& beeper, std::ostream& log, std::unique_ptr<KeyboardPl
 
 Headless::~Headless() = default;
 
-void Headless::Load(const SettingsPlace& place) {
-    settingsFile_ = place.file;
-    if (const std::string origin = OriginText(place); !origin.empty()) {
+void Headless::Load(const std::filesystem::path& file, const std::string& origin) {
+    settingsFile_ = file;
+    if (!origin.empty()) {
         Log("settings: " + origin);
     }
     InitKeyTrans(settings_.KeyTrans);
@@ -105,15 +92,11 @@ void Headless::Quit(std::function<void(int status)> done) {
     }
     done_ = std::move(done);
     engine_->StopReading();
-    FinishQuit();
+    // The quit can arrive from the event loop that the keyboard runs between two keys.
+    engine_->AfterTyping([this] { FinishQuit(); });
 }
 
 void Headless::FinishQuit() {
-    // The quit can arrive from the event loop that the keyboard runs between two keys.
-    if (engine_->Typing()) {
-        quitRetry_.start();
-        return;
-    }
     std::string note;
     const std::string error =
         SaveSettings(settingsFile_, settings_, *this, devices_, &saved_, &note);
@@ -177,39 +160,5 @@ void Headless::SetCombo1ListIndex(std::int16_t index) {
 // The start-at-logon entry starts the windowed program; a headless one is started by its
 // systemd unit, so the entry is left as it is (and "AutoLoad" is saved unchanged).
 void Headless::RegisterStartup() {}
-
-int RunHeadless(int& argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("Reradav");
-
-    const SettingsPlace place = SettingsPlaceNow();
-    SingleInstance instance(InstanceLockPathFor(place.file.string()));
-    std::string lockError;
-    switch (instance.Acquire(&lockError)) {
-        case SingleInstance::Result::AlreadyRunning:
-            std::cerr << "reradav: Reradav is already running.\n";
-            return 1;
-        case SingleInstance::Result::Failed:
-            // Better to run than to refuse over a lock file.
-            std::cerr << "reradav: warning: " << lockError << '\n';
-            break;
-        case SingleInstance::Result::Acquired:
-            break;
-    }
-
-    CanberraBeeper beeper;
-    Headless headless(beeper, std::cerr);
-    QuitSignals quitSignals(
-        [&headless] { headless.Quit([](int status) { QCoreApplication::exit(status); }); });
-    if (!quitSignals.Installed()) {
-        std::cerr << "reradav: warning: a signal will end the program without saving the "
-                     "settings\n";
-    }
-    // A session whose X server ended is over: the settings are saved, the status is a failure.
-    headless.Wedge().SetOnKeyboardLost(
-        [&headless] { headless.Quit([](int) { QCoreApplication::exit(1); }); });
-    headless.Load(place);
-    return QCoreApplication::exec();
-}
 
 }  // namespace reradav

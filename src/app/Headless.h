@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -16,7 +15,6 @@
 #include "readproc/Beeper.h"
 #include "serial/ComDevices.h"
 #include "shell/SettingsStore.h"
-#include "shell/linux/SettingsLocation.h"
 
 namespace reradav {
 
@@ -44,7 +42,8 @@ class Headless : public MainWindowView, public SettingsControls {
 
     // Start-up as the window's: built-in translation table, then the settings, which open the
     // saved port; then one status line. An unreadable file is logged and the defaults are used.
-    void Load(const SettingsPlace& place);
+    // `origin` says where the settings came from, when there is something to say.
+    void Load(const std::filesystem::path& file, const std::string& origin = "");
     // The orderly end: no new read starts, one being typed is finished, then the settings are
     // saved once. `done` gets the exit status: 0, or 1 when the save failed (logged). Later
     // calls are ignored.
@@ -91,12 +90,13 @@ class Headless : public MainWindowView, public SettingsControls {
     std::string caption_;
     bool loading_ = false;
     std::function<void(int)> done_;
-    QTimer quitRetry_;
     std::unique_ptr<Engine> engine_;
 };
 
+#ifndef _WIN32
 // `reradav --headless`: one instance per user, the settings from the usual place, until
 // SIGTERM, SIGINT or SIGHUP. Returns the exit status.
 int RunHeadless(int& argc, char** argv);
+#endif
 
 }  // namespace reradav

@@ -27,4 +27,8 @@ struct AppSettings {
 
 constexpr std::int16_t HandshakeOptoRs = 3;
 
+// The longest value the settings file keeps: 199 characters fill the 200-character buffer the
+// program reads with. The password box takes no more.
+constexpr std::size_t kMaxSettingLength = 199;
+
 }  // namespace reradav

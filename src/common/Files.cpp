@@ -9,7 +9,7 @@
 
 namespace reradav {
 std::string FileErrorText(const char* what, const std::filesystem::path& path, int error) {
-    return std::string(what) + " " + path.string() + ": " + std::strerror(error);
+    return std::string(what) + " " + PathText(path) + ": " + std::strerror(error);
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -40,6 +40,32 @@ bool MakePrivateFolders(const std::filesystem::path& folder) {
     return std::filesystem::is_directory(folder, ec);
 }
 
+std::string ReadWholeFile(const std::filesystem::path& file, std::string& bytes) {
+    bytes.clear();
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT ? std::string() : FileErrorText("Cannot open", file, errno);
+    }
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return FileErrorText("Cannot read", file, error);
+        }
+        if (n == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return {};
+}
+
 std::string ReplaceFileAtomically(const std::filesystem::path& file, std::string_view contents,
                                   mode_t newMode, FileMode policy) {
     std::filesystem::path target = file;
@@ -56,7 +82,7 @@ std::string ReplaceFileAtomically(const std::filesystem::path& file, std::string
     if (::stat(target.c_str(), &old) == 0) {
         // The rename would replace it all the same, as the folder is writable.
         if ((old.st_mode & S_IWUSR) == 0) {
-            return "Cannot replace " + target.string() + ": the file is read-only";
+            return "Cannot replace " + PathText(target) + ": the file is read-only";
         }
         mode = policy == FileMode::Always ? newMode : old.st_mode & 07777;
     } else if (errno != ENOENT) {
@@ -65,9 +91,7 @@ std::string ReplaceFileAtomically(const std::filesystem::path& file, std::string
 
     const std::filesystem::path folder =
         target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-    // A leading dot and a random ending: never taken for the file itself (nor, in the autostart
-    // folder, for a desktop entry).
-    std::string temp = folder / ("." + target.filename().string() + ".XXXXXX");
+    std::string temp = folder / TemporaryNamePattern(target);
     const int fd = ::mkstemp(temp.data());  // mode 0600, O_EXCL
     if (fd < 0) {
         return FileErrorText("Cannot create a file beside", target, errno);
@@ -103,19 +127,6 @@ std::string ReplaceFileAtomically(const std::filesystem::path& file, std::string
         ::close(dir);
     }
     return {};
-}
-
-void RemoveStaleTemporaries(const std::filesystem::path& file) {
-    const std::string prefix = "." + file.filename().string() + ".";
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(file.parent_path(), ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() == prefix.size() + 6 && name.starts_with(prefix)) {
-            std::error_code ignored;
-            std::filesystem::remove(it->path(), ignored);
-        }
-    }
 }
 
 }  // namespace reradav

@@ -1,23 +1,23 @@
 #include "engine/Engine.h"
 
-#include <QEventLoop>
-#include <QTimer>
+#include "engine/Platform.h"
+
+#include <utility>
 
 namespace reradav {
-
-void ServiceQtEvents() {
-    QEventLoop wait;
-    QTimer::singleShot(1, Qt::PreciseTimer, &wait, &QEventLoop::quit);
-    wait.exec(QEventLoop::ExcludeUserInputEvents);
-}
-
 namespace {
 
 constexpr int kReopenIntervalMs = 1000;
+// How often a wait for the end of a key string looks again.
+constexpr int kTypingEndPollMs = 20;
+// The keyboard's wait between two keys runs the program's events for up to a millisecond,
+// sleeping while there are none, so the pacing wait costs no processor time.
+constexpr int kKeyPauseServiceMs = 1;
 
-std::unique_ptr<KeyboardPlatform> OpenSessionKeyboard(std::string& problem,
-                                                      std::string& description) {
-    OpenedKeyboard opened = OpenKeyboard(ServiceQtEvents);
+std::unique_ptr<KeyboardPlatform> OpenKeyboard(EventLoop& loop, std::string& problem,
+                                               std::string& description) {
+    OpenedKeyboard opened =
+        OpenSessionKeyboard([&loop] { loop.ServiceEvents(kKeyPauseServiceMs); });
     problem = opened.reason;
     description = opened.description;
     return std::move(opened.keyboard);
@@ -27,14 +27,16 @@ std::unique_ptr<KeyboardPlatform> OpenSessionKeyboard(std::string& problem,
 
 Engine::Engine(AppSettings& settings, const ComDevices& devices, SettingsControls& preferences,
                MainWindowView& window, Beeper& beeper, std::unique_ptr<KeyboardPlatform> keyboard)
-    : keyboard_(keyboard ? std::move(keyboard)
-                         : OpenSessionKeyboard(keyboardProblem_, keyboardDescription_)),
+    : loop_(NewEventLoop()),
+      clock_(NewClock()),
+      keyboard_(keyboard ? std::move(keyboard)
+                         : OpenKeyboard(*loop_, keyboardProblem_, keyboardDescription_)),
       emitter_(keyboard_ ? std::make_unique<KeyboardEmitter>(*keyboard_) : nullptr),
-      serial_(devices),
-      handler_({settings, preferences, serial_, beeper, window, clock_, emitter_.get()}),
-      framing_(serial_, settings, preferences, window,
+      serial_(NewSerialPort(devices, *loop_)),
+      handler_({settings, preferences, *serial_, beeper, window, *clock_, emitter_.get()}),
+      framing_(*serial_, settings, preferences, window,
                [this](std::string& read) { handler_.ProcessRead(read); }),
-      port_(settings, serial_, framing_, *this, window) {
+      port_(settings, *serial_, framing_, *this, window) {
     if (keyboard_) {
         keyboard_->SetListener(
             {[&window](const std::string& status) { window.SetStatus("keyboard", status); },
@@ -45,33 +47,56 @@ Engine::Engine(AppSettings& settings, const ComDevices& devices, SettingsControl
                  }
              }});
     }
-    serial_.SetOnComm([this] { framing_.OnComm(); });
-    serial_.SetOnHangUp([this] { port_.PortLost(); });
-    serial_.SetOnOutputDropped(
+    serial_->SetOnComm([this] { framing_.OnComm(); });
+    serial_->SetOnHangUp([this] { port_.PortLost(); });
+    serial_->SetOnOutputDropped(
         [&window](const std::string& why) { window.SetStatus("port", why); });
-    timer_.setInterval(ReceiveFraming::TickInterval);
     // A timer does not fire again while its own handler runs, and a read is typed inside the
     // tick that completes it: posted, the tick leaves the timer free to frame meanwhile.
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-        QMetaObject::invokeMethod(
-            &timer_, [this] { framing_.Timer1_Timer(); }, Qt::QueuedConnection);
-    });
-    timer_.start();
+    timer_ = loop_->NewTimer([this] { loop_->Post([this] { framing_.Timer1_Timer(); }); });
+    timer_->Start(interval_);
     // Polling once a second costs nothing measurable and needs no device events.
-    reopen_.setInterval(kReopenIntervalMs);
-    QObject::connect(&reopen_, &QTimer::timeout, [this] { port_.RetryOpen(); });
-    port_.SetOnWatch([this](bool watching) { watching ? reopen_.start() : reopen_.stop(); });
+    reopen_ = loop_->NewTimer([this] { port_.RetryOpen(); });
+    port_.SetOnWatch(
+        [this](bool watching) { watching ? reopen_->Start(kReopenIntervalMs) : reopen_->Stop(); });
 }
 
 Engine::~Engine() {
-    timer_.stop();
+    timer_->Stop();
+}
+
+void Engine::AfterTyping(std::function<void()> then) {
+    if (!Typing()) {
+        then();
+        return;
+    }
+    afterTyping_ = std::move(then);
+    if (!typingEnd_) {
+        typingEnd_ = loop_->NewTimer([this] {
+            if (!Typing()) {
+                typingEnd_->Stop();
+                std::exchange(afterTyping_, nullptr)();
+            }
+        });
+    }
+    typingEnd_->Start(kTypingEndPollMs);
+}
+
+void Engine::SetInterval(int milliseconds) {
+    interval_ = milliseconds;
+    if (timer_ && timer_->Active()) {
+        timer_->Start(interval_);
+    }
 }
 
 void Engine::SetEnabled(bool enabled) {
+    if (!timer_) {
+        return;  // the port control starts before the timer exists
+    }
     if (enabled) {
-        timer_.start();
+        timer_->Start(interval_);
     } else {
-        timer_.stop();
+        timer_->Stop();
     }
 }
 

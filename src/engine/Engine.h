@@ -1,28 +1,21 @@
 #pragma once
 
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "common/EventLoop.h"
 #include "keys/KeyboardEmitter.h"
-#include "keys/linux/KeyboardBackend.h"
 #include "readproc/ReadHandler.h"
-#include "readproc/linux/SystemClock.h"
 #include "serial/ComDevices.h"
 #include "serial/PortControl.h"
 #include "serial/ReceiveFraming.h"
-#include "serial/linux/TermiosSerialPort.h"
+#include "serial/SerialComponent.h"
 
 namespace reradav {
 
-// What the keyboard does while it waits between two keys: runs the program's events for up to
-// a millisecond, sleeping while there are none, so the pacing wait costs no processor time.
-// User input waits for the end of the key string: no dialog opens while a key is down.
-void ServiceQtEvents();
-
 // The wedge itself, for a window or for none: the serial port, framing on a 50 ms timer, the
-// read handler and the keyboard chosen for this session, all on the Qt thread.
+// read handler and the keyboard chosen for this session, all on the thread of its event loop.
 class Engine : private FramingTimer {
   public:
     // The references must outlive the engine. `keyboard` replaces the session's own keyboard
@@ -34,7 +27,8 @@ class Engine : private FramingTimer {
 
     PortControl& Port() { return port_; }
     ReceiveFraming& Framing() { return framing_; }
-    TermiosSerialPort& Serial() { return serial_; }
+    SerialComponent& Serial() { return *serial_; }
+    EventLoop& Loop() { return *loop_; }
     const ReadHandler& Reads() const { return handler_; }
 
     // Why nothing can be typed, as a sentence for the user; empty when a keyboard is open.
@@ -44,7 +38,7 @@ class Engine : private FramingTimer {
     // Quitting: no further read starts; one being typed ends whole if it ends within two
     // seconds, else it stops there with no key left down.
     void StopReading() {
-        timer_.stop();
+        timer_->Stop();
         if (emitter_) {
             emitter_->RequestStop();
         }
@@ -55,23 +49,30 @@ class Engine : private FramingTimer {
     void SetOnKeyboardLost(std::function<void()> lost) { onKeyboardLost_ = std::move(lost); }
     // True while a key string is being typed (quitting waits for it).
     bool Typing() const { return emitter_ && emitter_->Typing(); }
+    // Calls `then` once no key string is being typed: at once, or from the event loop when the
+    // one being typed ends (a quit arrives from inside the keyboard's pacing wait).
+    void AfterTyping(std::function<void()> then);
 
   private:
-    void SetInterval(int milliseconds) override { timer_.setInterval(milliseconds); }
+    void SetInterval(int milliseconds) override;
     void SetEnabled(bool enabled) override;
 
-    SystemClock clock_;
+    std::unique_ptr<EventLoop> loop_;
+    std::unique_ptr<Clock> clock_;
     std::string keyboardProblem_;
     std::string keyboardDescription_;
     std::function<void()> onKeyboardLost_;
     std::unique_ptr<KeyboardPlatform> keyboard_;
     std::unique_ptr<KeyboardEmitter> emitter_;
-    TermiosSerialPort serial_;
+    std::unique_ptr<SerialComponent> serial_;
     ReadHandler handler_;
     ReceiveFraming framing_;
     PortControl port_;
-    QTimer timer_;
-    QTimer reopen_;  // while the port waits for its device
+    int interval_ = ReceiveFraming::TickInterval;
+    std::unique_ptr<EventLoop::Timer> timer_;
+    std::unique_ptr<EventLoop::Timer> reopen_;  // while the port waits for its device
+    std::unique_ptr<EventLoop::Timer> typingEnd_;
+    std::function<void()> afterTyping_;
 };
 
 }  // namespace reradav

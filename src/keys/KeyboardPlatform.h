@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,13 @@ class KeyboardPlatform {
     // Runs the program's window events (timer ticks, serial input, quit signals) for a moment,
     // waiting for them up to the next millisecond tick; user input waits for the key string.
     virtual void ServiceEvents() = 0;
+};
+
+// The keyboard a session types with, as the platform's chooser found it.
+struct OpenedKeyboard {
+    std::unique_ptr<KeyboardPlatform> keyboard;  // nullptr when no backend could be opened
+    std::string reason;       // why there is no keyboard, as one or two sentences for the window
+    std::string description;  // the backend and layout in use, e.g. "XTest, layout de"
 };
 
 }  // namespace reradav

@@ -1,9 +1,5 @@
 #include "shell/ProfileFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <utility>
 
 #include "common/CodePage1252.h"
@@ -153,30 +149,12 @@ ProfileFile::Line ProfileFile::ParseLine(std::string raw) {
 
 std::string ProfileFile::Load(const std::filesystem::path& file) {
     lines_.clear();
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT ? std::string() : FileErrorText("Cannot open", file, errno);
-    }
     std::string bytes;
-    char buffer[8192];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            int error = errno;
-            ::close(fd);
-            return FileErrorText("Cannot read", file, error);
-        }
-        if (n == 0) {
-            break;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(n));
+    if (std::string error = ReadWholeFile(file, bytes); !error.empty()) {
+        return error;
     }
-    ::close(fd);
     if (!Parse(bytes)) {
-        return "Cannot read " + file.string() +
+        return "Cannot read " + PathText(file) +
                ": it is not text (Windows-1252, or UTF-8 or UTF-16 with a byte-order mark)";
     }
     return {};
@@ -218,7 +196,7 @@ std::optional<std::string> ProfileFile::Find(std::string_view section, std::stri
     if (i == npos) {
         return std::nullopt;
     }
-    return ToProgram(lines_[i].value).substr(0, kMaxValueLength);
+    return ToProgram(lines_[i].value).substr(0, kMaxSettingLength);
 }
 
 std::string ProfileFile::GetString(std::string_view section, std::string_view key,
@@ -279,7 +257,7 @@ std::string ProfileFile::Save(const std::filesystem::path& file) const {
     // A file that would not load again never replaces one that does.
     const std::string text = Text();
     if (!ProfileFile().Parse(text)) {
-        return "Not saved to " + file.string() + ": the settings would not read back as text";
+        return "Not saved to " + PathText(file) + ": the settings would not read back as text";
     }
     // It may hold the password: private, whatever mode it had.
     return ReplaceFileAtomically(file, text, 0600, FileMode::Always);

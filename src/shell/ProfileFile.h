@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/AppSettings.h"
+
 namespace reradav {
 
 // A private-profile (INI) file read and written by the rules of GetPrivateProfileStringA and
@@ -15,7 +17,7 @@ namespace reradav {
 //   and, within it, the first matching key count;
 // - blanks and tabs around names and values are trimmed, then one pair of enclosing quotes
 //   ("..." or '...') is removed from a value;
-// - a value is cut to kMaxValueLength characters when read;
+// - a value is cut to kMaxSettingLength characters when read;
 // - lines that are not keys of a section that is written (comments, blank lines, unknown keys,
 //   unknown sections, text before the first section) stay as they are, where they are;
 // - CRLF, LF and a lone CR anywhere end a line; every line is written with the file's first
@@ -27,9 +29,6 @@ namespace reradav {
 // character.
 class ProfileFile {
   public:
-    // A value of 199 characters fills the 200-character buffer the program reads with.
-    static constexpr std::size_t kMaxValueLength = 199;
-
     ProfileFile() = default;
     // Bytes that are not text in any of the encodings above give an empty profile.
     explicit ProfileFile(std::string_view bytes) { (void)Parse(bytes); }

@@ -41,7 +41,7 @@ class HeadlessTest : public ::testing::Test {
         headless_.reset();
         headless_ =
             std::make_unique<Headless>(beeper_, log_, std::make_unique<RecordingKeyboard>());
-        headless_->Load({settings_, {}, {}});
+        headless_->Load(settings_);
         pty_->CloseSlave();
     }
     bool Logged(const std::string& pattern) const {

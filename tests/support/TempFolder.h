@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -15,11 +15,20 @@ namespace reradav::test {
 class TempFolder {
   public:
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "reradav-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            ADD_FAILURE() << "mkdtemp failed";
+        std::random_device random;
+        std::error_code ec;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const auto candidate =
+                std::filesystem::temp_directory_path() / ("reradav-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate, ec)) {
+                path_ = candidate;
+            }
         }
-        path_ = pattern;
+        if (path_.empty()) {
+            ADD_FAILURE() << "no temporary folder could be made";
+        }
+        // Its own user's only, as mkdtemp makes it.
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
     }
     ~TempFolder() {
         std::error_code ec;

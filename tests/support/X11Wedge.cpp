@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "common/linux/QtEventLoop.h"
 #include "keys/linux/XTestKeyboard.h"
 #include "readproc/KeyTrans.h"
 
@@ -14,8 +15,8 @@ bool X11Wedge::Start(std::string* error, std::uint32_t keepMs) {
     }
     InitKeyTrans(settings.KeyTrans);
     devices.Set(16, pty_.SlavePath());
-    auto keyboard =
-        XTestKeyboard::Open(ServiceQtEvents, error, desk_.X().Display().c_str(), keepMs);
+    auto keyboard = XTestKeyboard::Open([] { QtEventLoop().ServiceEvents(1); }, error,
+                                        desk_.X().Display().c_str(), keepMs);
     if (!keyboard) {
         return false;
     }

@@ -25,13 +25,11 @@ OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
     const bool wayland = !x11 && !openers.env("WAYLAND_DISPLAY").value_or("").empty();
     const struct {
         bool tried;
-        KeyboardBackend backend;
         const char* name;
         const std::function<std::unique_ptr<KeyboardPlatform>(std::string*)>& open;
-    } choices[] = {
-        {x11, KeyboardBackend::XTest, "XTest", openers.openXTest},
-        {wayland, KeyboardBackend::Wayland, "Wayland virtual keyboard", openers.openWayland},
-        {true, KeyboardBackend::Uinput, "uinput", openers.openUinput}};
+    } choices[] = {{x11, "XTest", openers.openXTest},
+                   {wayland, "Wayland virtual keyboard", openers.openWayland},
+                   {true, "uinput", openers.openUinput}};
     OpenedKeyboard result;
     result.reason = "No keyboard output: ";
     for (const auto& choice : choices) {
@@ -41,7 +39,6 @@ OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
         }
         result.keyboard = choice.open(&error);
         if (result.keyboard != nullptr) {
-            result.backend = choice.backend;
             result.description = choice.name + (", layout " + result.keyboard->LayoutName());
             result.reason.clear();
             return result;

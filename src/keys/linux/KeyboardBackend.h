@@ -9,15 +9,6 @@
 
 namespace reradav {
 
-enum class KeyboardBackend { None, XTest, Wayland, Uinput };
-
-struct OpenedKeyboard {
-    std::unique_ptr<KeyboardPlatform> keyboard;  // nullptr when no backend could be opened
-    KeyboardBackend backend = KeyboardBackend::None;
-    std::string reason;       // why there is no keyboard, as one or two sentences for the window
-    std::string description;  // the backend and layout in use, e.g. "XTest, layout de"
-};
-
 // What the choice depends on: the environment, and how each backend is opened (nullptr and a
 // reason in *error when it cannot be).
 struct KeyboardOpeners {

@@ -7,8 +7,8 @@
 #include <QValidator>
 #include <QWidget>
 
+#include "common/AppSettings.h"
 #include "common/ui/Windows1252.h"
-#include "shell/ProfileFile.h"
 
 namespace reradav {
 
@@ -57,7 +57,7 @@ void SetUpPasswordBox(QLineEdit& box) {
     box.setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     box.setValidator(new Windows1252Validator(box));
     // What the settings file gives back: a longer password would be cut on the next start.
-    box.setMaxLength(static_cast<int>(ProfileFile::kMaxValueLength));
+    box.setMaxLength(static_cast<int>(kMaxSettingLength));
 }
 
 }  // namespace reradav

@@ -344,7 +344,7 @@ void MainForm::closeEvent(QCloseEvent* event) {
     engine_->StopReading();
     if (engine_->Typing()) {
         event->ignore();
-        QTimer::singleShot(20, this, &QWidget::close);
+        engine_->AfterTyping([this] { close(); });
         return;
     }
     const std::string error = Form_Unload();

@@ -1,0 +1,28 @@
+#include "common/Files.h"
+
+namespace reradav {
+
+std::string PathText(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string TemporaryNamePattern(const std::filesystem::path& file) {
+    return "." + PathText(file.filename()) + ".XXXXXX";
+}
+
+void RemoveStaleTemporaries(const std::filesystem::path& file) {
+    std::string prefix = TemporaryNamePattern(file);
+    prefix.resize(prefix.size() - 6);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(file.parent_path(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = PathText(it->path().filename());
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix)) {
+            std::error_code ignored;
+            std::filesystem::remove(it->path(), ignored);
+        }
+    }
+}
+
+}  // namespace reradav

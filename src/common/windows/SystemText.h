@@ -1,0 +1,18 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace reradav {
+
+// UTF-8 inside, UTF-16 at the Win32 boundary.
+std::wstring Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
+
+// The system's own words for a GetLastError() code, without the trailing line end; the number
+// when the system has none.
+std::string SystemMessage(DWORD error);
+
+}  // namespace reradav
