@@ -5,7 +5,7 @@ export CMAKE_BUILD_PARALLEL_LEVEL := $(JOBS)
 export CTEST_PARALLEL_LEVEL := $(JOBS)
 
 .PHONY: all deps build demo run test test-default test-asan check bench format clean install uninstall \
-	package package-check
+	package package-check windows windows-test
 
 all: build
 
@@ -48,6 +48,18 @@ demo:
 	cmake --preset default
 	cmake --build --preset default --target reradav reradav-sim key_target
 	tools/demo
+
+# Windows (x86_64): cross-built with mingw-w64 into build/windows/; the programs need only
+# Windows' own DLLs.
+windows:
+	tools/install-deps windows
+	cmake --preset windows
+	cmake --build --preset windows
+
+# The core's tests and the Win32 adapters' under Wine, with an X server of their own, in a
+# fresh Wine prefix; then the headless program end to end.
+windows-test: windows
+	tools/windows-test
 
 # Starts the program from the build; its settings file lives beside it (a portable copy).
 run: build

@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
+#include "common/ui/MessageBoxes.h"
 #include "readproc/Beeper.h"
 #include "shell/linux/QuitSignals.h"
 #include "shell/linux/SettingsLocation.h"
 #include "shell/ui/MainForm.h"
-#include "shell/ui/MessageBoxes.h"
 
 namespace reradav {
 

@@ -2,13 +2,14 @@
 
 namespace reradav {
 
-// MessageBeep sound types.
+// MessageBeep sound types: the values of windows.h's MB_ macros, under names of their own so
+// that windows.h can be included beside this header.
 enum BeepType : unsigned {
-    MB_OK = 0,
-    MB_ICONHAND = 16,
-    MB_ICONQUESTION = 32,
-    MB_ICONEXCLAMATION = 48,
-    MB_ICONASTERISK = 64,
+    kMbOk = 0,
+    kMbIconHand = 16,
+    kMbIconQuestion = 32,
+    kMbIconExclamation = 48,
+    kMbIconAsterisk = 64,
 };
 
 class Beeper {
@@ -20,9 +21,9 @@ class Beeper {
 // The sound for a position of the sound list: Default Sound, Asterisk, Exclamation, Hand,
 // Question; anything else is the default sound.
 inline BeepType BeepTypeForSound(int position) {
-    constexpr BeepType kTypes[] = {MB_OK, MB_ICONASTERISK, MB_ICONEXCLAMATION, MB_ICONHAND,
-                                   MB_ICONQUESTION};
-    return position >= 0 && position < 5 ? kTypes[position] : MB_OK;
+    constexpr BeepType kTypes[] = {kMbOk, kMbIconAsterisk, kMbIconExclamation, kMbIconHand,
+                                   kMbIconQuestion};
+    return position >= 0 && position < 5 ? kTypes[position] : kMbOk;
 }
 
 }  // namespace reradav

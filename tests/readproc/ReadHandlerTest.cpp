@@ -93,7 +93,7 @@ TEST_F(ProcessReadTest, DuplicatesAndOptoRsPollAnswersBeepAndAnswerTheScannerBut
     EXPECT_EQ(typed, "(16 d)||(16 d)|(16 d)|(49 d)||(51 d)||");
     EXPECT_EQ(window.displayCount, 5);
     EXPECT_EQ(serial.output, "\x1b\x42\x1b\x42\x1b\x42\x1b\x42?\r\x1b\x42?\r\x1b\x42");
-    EXPECT_EQ(beeper.beeps, std::vector<BeepType>(6, MB_ICONEXCLAMATION));
+    EXPECT_EQ(beeper.beeps, std::vector<BeepType>(6, kMbIconExclamation));
 }
 
 }  // namespace

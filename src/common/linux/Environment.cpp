@@ -22,6 +22,14 @@ std::optional<std::string> HomeFromUserDatabase() {
     return std::string(found->pw_dir);
 }
 
+std::optional<std::filesystem::path> AbsoluteValue(const EnvLookup& env, const char* name) {
+    const auto value = env(name);
+    if (!value || value->empty() || (*value)[0] != '/') {
+        return std::nullopt;
+    }
+    return std::filesystem::path(*value);
+}
+
 }  // namespace
 
 EnvLookup UserEnvironment() {
@@ -34,6 +42,20 @@ EnvLookup UserEnvironment() {
         }
         return std::nullopt;
     };
+}
+
+std::filesystem::path ConfigHomeFor(const EnvLookup& env) {
+    if (auto configHome = AbsoluteValue(env, "XDG_CONFIG_HOME")) {
+        return *configHome;
+    }
+    if (auto home = AbsoluteValue(env, "HOME")) {
+        return *home / ".config";
+    }
+    return {};
+}
+
+std::filesystem::path ConfigHome() {
+    return ConfigHomeFor(UserEnvironment());
 }
 
 }  // namespace reradav

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,5 +14,11 @@ using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
 // The process environment, with HOME taken from the user database when the variable is unset
 // (a service started without a login shell).
 EnvLookup UserEnvironment();
+
+// The user's configuration folder: $XDG_CONFIG_HOME, or $HOME/.config when that is unset, empty
+// or relative (relative values are invalid by the XDG rules). Empty when neither is usable.
+std::filesystem::path ConfigHomeFor(const EnvLookup& env);
+// ConfigHomeFor this process.
+std::filesystem::path ConfigHome();
 
 }  // namespace reradav

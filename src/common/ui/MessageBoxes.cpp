@@ -1,4 +1,4 @@
-#include "shell/ui/MessageBoxes.h"
+#include "common/ui/MessageBoxes.h"
 
 #include <QGridLayout>
 #include <QIcon>

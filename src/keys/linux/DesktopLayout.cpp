@@ -25,7 +25,7 @@
 #include <utility>
 
 #include "common/Text.h"
-#include "shell/linux/SettingsLocation.h"
+#include "common/linux/Environment.h"
 
 extern char** environ;
 

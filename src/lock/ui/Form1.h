@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "common/AppSettings.h"
-#include "shell/ui/MessageBoxes.h"
+#include "common/ui/MessageBoxes.h"
 
 namespace Ui {
 class Form1;

@@ -68,16 +68,16 @@ bool IsFile(const std::string& path) {
 
 std::string BeepEventId(BeepType type, const SoundThemeLookup& themeHas) {
     switch (type) {
-        case MB_ICONASTERISK:
+        case kMbIconAsterisk:
             return "dialog-information";
-        case MB_ICONEXCLAMATION:
+        case kMbIconExclamation:
             return "dialog-warning";
-        case MB_ICONHAND:
+        case kMbIconHand:
             return "dialog-error";
-        case MB_ICONQUESTION:
+        case kMbIconQuestion:
             return themeHas && themeHas("dialog-question") ? "dialog-question"
                                                            : "dialog-information";
-        case MB_OK:
+        case kMbOk:
         default:
             return "bell";
     }

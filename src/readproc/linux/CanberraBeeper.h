@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/linux/Environment.h"
 #include "readproc/Beeper.h"
-#include "shell/linux/SettingsLocation.h"
 
 namespace reradav {
 

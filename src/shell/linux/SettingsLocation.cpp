@@ -22,14 +22,6 @@ bool UnderUsr(const std::filesystem::path& folder) {
     return part != normal.end() && *part == "/" && ++part != normal.end() && *part == "usr";
 }
 
-std::optional<std::filesystem::path> AbsoluteValue(const EnvLookup& env, const char* name) {
-    const auto value = env(name);
-    if (!value || value->empty() || (*value)[0] != '/') {
-        return std::nullopt;
-    }
-    return std::filesystem::path(*value);
-}
-
 // A missing path is no one's.
 bool OthersCanWrite(const std::filesystem::path& path) {
     struct stat status {};
@@ -41,20 +33,6 @@ bool OthersCanWrite(const std::filesystem::path& path) {
 }
 
 }  // namespace
-
-std::filesystem::path ConfigHomeFor(const EnvLookup& env) {
-    if (auto configHome = AbsoluteValue(env, "XDG_CONFIG_HOME")) {
-        return *configHome;
-    }
-    if (auto home = AbsoluteValue(env, "HOME")) {
-        return *home / ".config";
-    }
-    return {};
-}
-
-std::filesystem::path ConfigHome() {
-    return ConfigHomeFor(UserEnvironment());
-}
 
 SettingsPlace SettingsPlaceFor(const ProgramFolder& folder, const EnvLookup& env) {
     const std::filesystem::path beside = folder.path / kSettingsFileName;

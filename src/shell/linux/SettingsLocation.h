@@ -9,12 +9,6 @@
 
 namespace reradav {
 
-// The user's configuration folder: $XDG_CONFIG_HOME, or $HOME/.config when that is unset, empty
-// or relative (relative values are invalid by the XDG rules). Empty when neither is usable.
-std::filesystem::path ConfigHomeFor(const EnvLookup& env);
-// ConfigHomeFor this process.
-std::filesystem::path ConfigHome();
-
 // What is known of the program's folder.
 struct ProgramFolder {
     std::filesystem::path path;

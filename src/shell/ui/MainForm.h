@@ -12,11 +12,11 @@
 #include "common/AppSettings.h"
 #include "common/MainWindowView.h"
 #include "common/SettingsControls.h"
+#include "common/ui/MessageBoxes.h"
 #include "engine/Engine.h"
 #include "lock/RestoreCheck.h"
 #include "serial/ComDevices.h"
 #include "shell/SettingsStore.h"
-#include "shell/ui/MessageBoxes.h"
 
 namespace Ui {
 class MainForm;

@@ -18,15 +18,15 @@ TEST(CanberraBeeper, PlaysTheThemeEventOfEachBeepFoundInTheXdgFolders) {
     std::string played;
     {
         CanberraBeeper beeper([&](const std::string& id) { played += id + " "; }, has);
-        for (BeepType type : {MB_OK, MB_ICONASTERISK, MB_ICONEXCLAMATION, MB_ICONHAND,
-                              MB_ICONQUESTION, BeepType(99)}) {
+        for (BeepType type : {kMbOk, kMbIconAsterisk, kMbIconExclamation, kMbIconHand,
+                              kMbIconQuestion, BeepType(99)}) {
             beeper.MessageBeep(type);
         }
     }
     EXPECT_EQ(played,
               "bell dialog-information dialog-warning dialog-error dialog-information bell ");
-    EXPECT_EQ(BeepEventId(MB_ICONQUESTION, [](auto&) { return true; }), "dialog-question");
-    EXPECT_EQ(BeepEventId(MB_ICONQUESTION, nullptr), "dialog-information");
+    EXPECT_EQ(BeepEventId(kMbIconQuestion, [](auto&) { return true; }), "dialog-question");
+    EXPECT_EQ(BeepEventId(kMbIconQuestion, nullptr), "dialog-information");
     EXPECT_TRUE(has("bell"));
     EXPECT_THAT(SoundDataDirs(test::Env({{"HOME", "/h"}, {"XDG_DATA_DIRS", "/a::r:/b"}})),
                 testing::ElementsAre("/h/.local/share", "/a", "/b"));
