@@ -15,11 +15,25 @@ target_link_libraries(core_tests PRIVATE test_support GTest::gmock GTest::gtest_
 add_executable(windows_tests)
 target_link_libraries(windows_tests PRIVATE test_support GTest::gmock GTest::gtest_main)
 
-foreach(folder common keys lock readproc serial shell)
+foreach(folder common keys lock readproc serial shell support/windows)
     add_subdirectory(${folder})
 endforeach()
 
-foreach(program core_tests windows_tests)
-    add_test(NAME ${program} COMMAND ${program} --gtest_brief=1)
-    set_tests_properties(${program} PROPERTIES SKIP_REGULAR_EXPRESSION ${skipped})
-endforeach()
+# A null-modem pair the serial tests and the end-to-end test share, one at a time: COM16 is
+# the port under test, COM17 (and the pty link in the pair's folder) the scanner.
+set(pair ${CMAKE_BINARY_DIR}/null-modem)
+add_test(NAME null_modem_up COMMAND sh -c
+    "${CMAKE_CURRENT_SOURCE_DIR}/serial/windows/null-modem.sh ${pair} > ${pair}.pid")
+add_test(NAME null_modem_down COMMAND sh -c "kill $(cat ${pair}.pid)")
+set_tests_properties(null_modem_up PROPERTIES FIXTURES_SETUP null_modem)
+set_tests_properties(null_modem_down PROPERTIES FIXTURES_CLEANUP null_modem)
+
+add_test(NAME core_tests COMMAND core_tests --gtest_brief=1)
+add_test(NAME windows_tests COMMAND windows_tests --gtest_brief=1)
+add_test(NAME headless_end_to_end COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/windows/headless-end-to-end.sh
+    $<TARGET_FILE:reradav-headless> $<TARGET_FILE:edit_target> ${pair})
+set_tests_properties(windows_tests headless_end_to_end PROPERTIES
+    FIXTURES_REQUIRED null_modem RUN_SERIAL TRUE)
+set_tests_properties(core_tests windows_tests headless_end_to_end null_modem_up null_modem_down
+    PROPERTIES SKIP_REGULAR_EXPRESSION ${skipped}
+               ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix")

@@ -72,6 +72,30 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     return parsed;
 }
 
+#ifdef _WIN32
+std::string UsageText() {
+    return R"(Usage: reradav-headless
+Make a bar-code scanner on a serial port type like a keyboard, without windows:
+open the saved port, type each read into the window that has the keyboard focus,
+and write the port status and each read to standard error. Ctrl+C, closing the
+console, logging off and shutting down end it the orderly way (settings saved).
+
+  --help         display this help and exit
+  --version      output version information and exit
+
+The port and everything else are kept in the settings file default.vav (ComPort=3
+opens COM3): beside the program when its folder is the user's own, else in
+%APPDATA%\Reradav. With AutoLoad=1 it starts again at the next logon.
+
+Exit status: 0 on an orderly end, 1 on a failure, 2 on a bad option.
+)";
+}
+
+std::string VersionText() {
+    return std::string("reradav ") + RERADAV_VERSION +
+           "\nA serial bar-code scanner keyboard wedge for Windows.\n";
+}
+#else
 std::string UsageText() {
     return R"(Usage: reradav [/M]
   or:  reradav --headless
@@ -99,6 +123,8 @@ std::string VersionText() {
     return std::string("reradav ") + RERADAV_VERSION +
            "\nA serial bar-code scanner keyboard wedge for Linux.\n";
 }
+
+#endif
 
 std::string UsageErrorText(const std::string& error) {
     return "reradav: " + error + "\nTry 'reradav --help' for more information.\n";

@@ -157,8 +157,11 @@ void Headless::SetCombo1ListIndex(std::int16_t index) {
     }
 }
 
-// The start-at-logon entry starts the windowed program; a headless one is started by its
-// systemd unit, so the entry is left as it is (and "AutoLoad" is saved unchanged).
-void Headless::RegisterStartup() {}
+// "AutoLoad" is saved unchanged either way.
+void Headless::RegisterStartup() {
+    if (onRegisterStartup) {
+        onRegisterStartup(CheckBoxValue(CheckBox::LoadWithWindows) == 1, settings_.ProgramPath);
+    }
+}
 
 }  // namespace reradav

@@ -73,6 +73,11 @@ class Headless : public MainWindowView, public SettingsControls {
     void SetWindowState(std::int16_t state) override { windowState_ = state; }
     void RegisterStartup() override;
 
+    // Where the platform starts a program at the next logon by itself (Windows' RunOnce):
+    // called when the settings are saved, with whether to start and the command. Unset, the
+    // entry is left as it is (a systemd unit starts the headless program on Linux).
+    std::function<void(bool add, const std::string& command)> onRegisterStartup;
+
   private:
     void Log(const std::string& line);
     void FinishQuit();

@@ -1,0 +1,103 @@
+// reradav-headless.exe: the engine without windows, its log on standard error. Ctrl+C, closing
+// the console, logging off and shutting down save the settings as a quit signal does on Linux.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "app/Headless.h"
+#include "common/Files.h"
+#include "common/windows/SystemText.h"
+#include "readproc/windows/MessageBeeper.h"
+#include "shell/windows/Autostart.h"
+#include "shell/windows/SessionEnd.h"
+#include "shell/windows/SettingsLocation.h"
+#include "shell/windows/SingleInstance.h"
+
+namespace reradav {
+namespace {
+
+std::vector<std::string> Arguments() {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i) {
+        args.push_back(WideToUtf8(wide[i]));
+    }
+    ::LocalFree(wide);
+    return args;
+}
+
+void WriteStartEntry(bool add, const std::string& command) {
+    if (!RegisterStartup(add, command)) {
+        std::cerr << "reradav: the start at the next logon could not be "
+                  << (add ? "arranged" : "cancelled") << '\n';
+    }
+}
+
+int RunHeadless() {
+    const SettingsPlace place = SettingsPlaceNow();
+    SingleInstance instance(InstanceNameFor(place.file));
+    std::string lockError;
+    switch (instance.Acquire(&lockError)) {
+        case SingleInstance::Result::AlreadyRunning:
+            std::cerr << "reradav: Reradav is already running.\n";
+            return 1;
+        case SingleInstance::Result::Failed:
+            std::cerr << "reradav: warning: " << lockError << '\n';
+            break;
+        case SingleInstance::Result::Acquired:
+            break;
+    }
+
+    MessageBeeper beeper;
+    Headless headless(beeper, std::cerr);
+    EventLoop& loop = headless.Wedge().Loop();
+    headless.Settings().ProgramPath = PathText(ProgramPathFor());
+    // No service manager starts it at logon: RunOnce does, naming this program.
+    headless.onRegisterStartup = WriteStartEntry;
+    SessionEnd sessionEnd(loop, [&] {
+        headless.Quit([&](int status) {
+            sessionEnd.Done();
+            loop.Quit(status);
+        });
+    });
+    if (!sessionEnd.Installed()) {
+        std::cerr << "reradav: warning: Ctrl+C or a log-off will end the program without "
+                     "saving the settings\n";
+    }
+    headless.Load(place.file, OriginText(place));
+    // Written now too, so that a crash does not lose the next logon's start.
+    if (headless.CheckBoxValue(SettingsControls::CheckBox::LoadWithWindows) == 1) {
+        WriteStartEntry(true, headless.Settings().ProgramPath);
+    }
+    return loop.Run();
+}
+
+}  // namespace
+}  // namespace reradav
+
+int main() {
+    using namespace reradav;
+    // The log and the messages are UTF-8, as on Linux.
+    ::SetConsoleOutputCP(CP_UTF8);
+    const CommandLine parsed = ParseCommandLine(Arguments());
+    switch (parsed.action) {
+        case CommandLine::Action::Help:
+            std::cout << UsageText();
+            return 0;
+        case CommandLine::Action::Version:
+            std::cout << VersionText();
+            return 0;
+        case CommandLine::Action::UsageError:
+            std::cerr << UsageErrorText(parsed.error);
+            return 2;
+        case CommandLine::Action::Run:
+            break;
+    }
+    return RunHeadless();
+}
