@@ -5,42 +5,20 @@
 # copy is refused; Ctrl+C saves the settings and, with AutoLoad=1, leaves the RunOnce value.
 # Usage: headless-end-to-end.sh HEADLESS.EXE EDIT_TARGET.EXE PAIR-FOLDER (WINEPREFIX, DISPLAY set)
 set -euo pipefail
-root="$(cd "$(dirname "$0")/../../.." && pwd)"
 headless=$1 target=$2 scanner="$3/com17"
-work=$(mktemp -d /tmp/reradav-e2e.XXXXXX)
-pids=()
+source "$(dirname "$0")/../../support/windows/session.sh"
 runonce='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
-cleanup() {
-    kill "${pids[@]}" 2>/dev/null || true
-    "$root/tools/wine-run" reg delete "$runonce" /v Reradav /f >/dev/null 2>&1 || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'cleanup_session; "$root/tools/wine-run" reg delete "$runonce" /v Reradav /f >/dev/null 2>&1' EXIT
 fail() {
     echo "FAIL: $*" >&2
     sed 's/^/  log: /' "$work/log" >&2 || true
     exit 1
 }
-# Waits up to a limit for a condition; the limit only ends a hang.
-within() {
-    local limit=$1
-    shift
-    for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done
-    return 1
-}
-logged() { grep -qF -- "$1" "$work/log"; }
 typed() { [ "$(cat "$work/typed.txt" 2>/dev/null)" = "$(printf "$1")" ]; }
 
-cp "$headless" "$work/"
-printf '[Reradav]\r\nComPort=16\r\nRemoveReturns=1\r\nPostamble={ENTER}\r\nAutoLoad=1\r\n'`
-      `'KeyTrans128=\x80\r\nKeyTrans9={TAB}\r\n' >"$work/default.vav"
-"$root/tools/wine-run" "$target" "Z:$work/typed.txt" >/dev/null 2>&1 &
-pids+=($!)
-within 30 test -e "$work/typed.txt" || fail "the EDIT window did not open"
-"$root/tools/wine-run" "$work/reradav-headless.exe" 2>"$work/log" &
-program=$!
-pids+=("$program")
-within 30 logged "port: Active On COM16" || fail "COM16 did not open"
+start_target "$target" || fail "the EDIT window did not open"
+start_headless "$headless" '[Reradav]\r\nComPort=16\r\nRemoveReturns=1\r\nPostamble={ENTER}\r\n'`
+    `'AutoLoad=1\r\nKeyTrans128=\x80\r\nKeyTrans9={TAB}\r\n' || fail "COM16 did not open"
 logged "keyboard: SendInput, layout" || fail "no keyboard named"
 
 # Windows-1252 bytes as a scanner sends them: umlauts, the euro sign, braces, a tab.
