@@ -202,19 +202,6 @@ TermiosSerialPort::~TermiosSerialPort() {
     Close();
 }
 
-bool TermiosSerialPort::Fail(int number, std::string description) {
-    lastError_ = {number, std::move(description)};
-    return false;
-}
-
-bool TermiosSerialPort::SetPortOpen(bool open) {
-    if (!open) {
-        Close();
-        return true;
-    }
-    return PortOpen() || Open();
-}
-
 bool TermiosSerialPort::Open() {
     // Checked first: no device can help, so its own errors would only hide this one.
     if (!StopBitsPossible(settings_)) {
@@ -369,65 +356,19 @@ bool TermiosSerialPort::ApplyModemLines() {
     return true;
 }
 
-bool TermiosSerialPort::ChangeLine(const PortSettings& settings, std::int16_t handshaking) {
-    const PortSettings oldSettings = settings_;
-    const std::int16_t oldHandshaking = handshaking_;
-    settings_ = settings;
-    handshaking_ = handshaking;
-    if (!PortOpen() || ApplyLine()) {
-        return true;
-    }
-    const Error err = lastError_;
-    settings_ = oldSettings;
-    handshaking_ = oldHandshaking;
-    ApplyLine();
-    lastError_ = err;
-    return false;
-}
-
-bool TermiosSerialPort::SetSettings(const std::string& settings) {
-    const PortSettingsParse parsed = ParsePortSettings(settings);
-    if (!parsed.ok) {
-        return Fail(EINVAL, parsed.error);
-    }
+std::optional<std::string> TermiosSerialPort::RateRefusal(int baud) const {
     speed_t unused;
-    if (!SpeedCode(parsed.settings.baud, unused)) {
-        return Fail(EINVAL,
-                    "Baud rate " + std::to_string(parsed.settings.baud) + " is not supported");
+    if (SpeedCode(baud, unused)) {
+        return std::nullopt;
     }
-    // 1.5 stop bits with 6-8 data bits are accepted here and refused at opening, where the
-    // caption shows it.
-    return ChangeLine(parsed.settings, handshaking_);
+    return "Baud rate " + std::to_string(baud) + " is not supported";
 }
 
-void TermiosSerialPort::SetHandshaking(std::int16_t mode) {
-    if (mode < comNone || mode > comRTSXOnXOff) {
-        Fail(EINVAL, "Handshaking " + std::to_string(mode) + " is not a flow-control mode");
-        return;
-    }
-    ChangeLine(settings_, mode);
-}
-
-void TermiosSerialPort::SetDTREnable(bool enable) {
-    dtr_ = enable;
+// A failed read is left to the notifier, which closes the port once.
+void TermiosSerialPort::CollectReceived() {
     if (PortOpen()) {
-        ApplyModemLines();
+        Drain();
     }
-}
-
-void TermiosSerialPort::SetRTSEnable(bool enable) {
-    rts_ = enable;
-    if (PortOpen()) {
-        ApplyModemLines();
-    }
-}
-
-void TermiosSerialPort::SetInputLen(std::int16_t length) {
-    if (length < 0) {
-        Fail(EINVAL, "InputLen cannot be negative");
-        return;
-    }
-    inputLen_ = length;
 }
 
 bool TermiosSerialPort::Drain() {
@@ -446,24 +387,6 @@ bool TermiosSerialPort::Drain() {
         }
     }
     return true;
-}
-
-int TermiosSerialPort::InBufferCount() {
-    // A failed read is left to the notifier, which closes the port once.
-    if (PortOpen()) {
-        Drain();
-    }
-    return static_cast<int>(std::min<std::size_t>(rx_.size(), INT32_MAX));
-}
-
-std::string TermiosSerialPort::Input() {
-    if (PortOpen()) {
-        Drain();
-    }
-    const std::size_t n = inputLen_ > 0 ? std::min<std::size_t>(rx_.size(), inputLen_) : rx_.size();
-    std::string taken = rx_.substr(0, n);
-    rx_.erase(0, n);
-    return taken;
 }
 
 void TermiosSerialPort::Output(std::string_view bytes) {

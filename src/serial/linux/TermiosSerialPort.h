@@ -1,7 +1,7 @@
 #pragma once
 
 #include "serial/ComDevices.h"
-#include "serial/SerialComponent.h"
+#include "serial/SerialPortBase.h"
 #include "serial/linux/UucpLock.h"
 
 #include <termios.h>
@@ -25,7 +25,7 @@ std::string TermiosMismatch(const termios& wanted, const termios& actual);
 
 // `SerialComponent` over a Linux tty. Received bytes are announced through a QSocketNotifier and
 // DSR through a QTimer, so a Qt event loop must run on the thread that owns the object.
-class TermiosSerialPort : public SerialComponent {
+class TermiosSerialPort : public SerialPortBase {
   public:
     // `devices` is consulted at each opening, so `Device<n>` changes apply to the next one;
     // it must outlive this object.
@@ -36,26 +36,8 @@ class TermiosSerialPort : public SerialComponent {
     TermiosSerialPort& operator=(const TermiosSerialPort&) = delete;
 
     bool PortOpen() const override { return fd_ >= 0; }
-    bool SetPortOpen(bool open) override;
-    void SetCommPort(std::int16_t port) override { commPort_ = port; }
-    bool SetSettings(const std::string& settings) override;
-    void SetDTREnable(bool enable) override;
-    void SetHandshaking(std::int16_t mode) override;
-    void SetRTSEnable(bool enable) override;
 
-    std::int16_t CommEvent() const override { return commEvent_; }
-    void SetInputLen(std::int16_t length) override;
-    int InBufferCount() override;
-    std::string Input() override;
     void Output(std::string_view bytes) override;
-
-    Error LastError() const override { return lastError_; }
-
-    void SetOnComm(std::function<void()> handler) override { onComm_ = std::move(handler); }
-    void SetOnHangUp(std::function<void()> handler) override { onHangUp_ = std::move(handler); }
-    void SetOnOutputDropped(std::function<void(const std::string&)> handler) override {
-        onOutputDropped_ = std::move(handler);
-    }
 
     // Raise `OnComm` with `comEvDSR` when DSR changes (Opto-RS mode). Off by default: polling a
     // modem line costs wake-ups that the other modes do not need.
@@ -73,13 +55,12 @@ class TermiosSerialPort : public SerialComponent {
     virtual int ReadModemLines(int fd, int& lines);
 
   private:
-    bool Open();
-    void Close();
-    bool Fail(int number, std::string description);
-    // Installs new line settings; on an open port a refusal restores the old ones.
-    bool ChangeLine(const PortSettings& settings, std::int16_t handshaking);
-    bool ApplyLine();
-    bool ApplyModemLines();
+    bool Open() override;
+    void Close() override;
+    bool ApplyLine() override;
+    bool ApplyModemLines() override;
+    std::optional<std::string> RateRefusal(int baud) const override;
+    void CollectReceived() override;
     void StartDsrWatch();
     void OnReadable();
     void PollDsr();
@@ -92,17 +73,6 @@ class TermiosSerialPort : public SerialComponent {
     void StopSending();
 
     const ComDevices& devices_;
-    std::int16_t commPort_ = 1;
-    PortSettings settings_;
-    bool dtr_ = false;
-    bool rts_ = false;
-    std::int16_t handshaking_ = comNone;
-    std::int16_t inputLen_ = 0;
-    std::int16_t commEvent_ = 0;
-    Error lastError_;
-    std::function<void()> onComm_;
-    std::function<void()> onHangUp_;
-    std::function<void(const std::string&)> onOutputDropped_;
 
     int fd_ = -1;
     bool owned_ = false;  // flock and TIOCEXCL are ours: closing may reset the tty
@@ -110,7 +80,6 @@ class TermiosSerialPort : public SerialComponent {
     UucpLock lock_;
     unsigned generation_ = 0;  // counts openings, so a callback can tell a reopened port apart
     std::string path_;
-    std::string rx_;  // read from the device, not yet taken by Input()
     bool watchDsr_ = false;
     std::optional<bool> dsr_;  // last DSR state seen; nullopt when it cannot be read
     std::unique_ptr<QSocketNotifier> notifier_;
