@@ -114,7 +114,7 @@ LRESULT CALLBACK Win32EventLoop::WindowProc(HWND window, UINT message, WPARAM wP
 bool Win32EventLoop::DispatchPending() {
     bool any = false;
     MSG message;
-    while (!quitting_ && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | kNonInputMessages)) {
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | kNonInputMessages)) {
         any = true;
         if (message.message == WM_QUIT) {
             Quit(static_cast<int>(message.wParam));

@@ -35,27 +35,10 @@ bool OthersCanWrite(const std::filesystem::path& path) {
 }  // namespace
 
 SettingsPlace SettingsPlaceFor(const ProgramFolder& folder, const EnvLookup& env) {
-    const std::filesystem::path beside = folder.path / kSettingsFileName;
-    const bool ours = !folder.path.empty() && !folder.othersCanWrite;
+    ProgramFolder facts = folder;
+    facts.systemInstalled = UnderUsr(folder.path);
     const std::filesystem::path configHome = ConfigHomeFor(env);
-    if ((ours && folder.writable && !UnderUsr(folder.path)) || configHome.empty()) {
-        return {beside, {}, {}};
-    }
-    SettingsPlace place{configHome / "reradav" / kSettingsFileName, {}, {}};
-    if (folder.hasSettings && ours) {
-        place.startFrom = beside;
-    } else if (!folder.path.empty() && folder.othersCanWrite &&
-               (folder.hasSettings || folder.writable)) {
-        place.why = "Not " + beside.string() + ": others can write there.";
-    }
-    return place;
-}
-
-std::string OriginText(const SettingsPlace& place) {
-    if (!place.why.empty() || place.startFrom.empty()) {
-        return place.why;
-    }
-    return "First settings from " + place.startFrom.string() + ".";
+    return ChooseSettingsPlace(facts, configHome.empty() ? configHome : configHome / "reradav");
 }
 
 std::filesystem::path ProgramPathFor(const std::filesystem::path& exeLink) {

@@ -38,5 +38,5 @@ wait "$program" || status=$?
 grep -q $'^IgnoreDups=0\r$' "$work/default.vav" || fail "the settings were not saved"
 grep -q $'^KeyTrans128=\x80\r$' "$work/default.vav" || fail "a setting was lost"
 entry=$("$root/tools/wine-run" reg query "$runonce" /v Reradav 2>&1 | tr -d '\r')
-[[ "$entry" == *"REG_SZ    Z:${work//\//\\}\\reradav-headless.EXE" ]] || fail "RunOnce: $entry"
+[[ "$entry" == *"REG_SZ    \"Z:${work//\//\\}\\reradav-headless.EXE\"" ]] || fail "RunOnce: $entry"
 echo "headless end to end: scans typed exactly, settings saved at Ctrl+C, RunOnce written"
