@@ -24,16 +24,4 @@ class QtMessageBoxes : public MessageBoxes {
     void Show(QWidget* parent, const QString& text) override;
 };
 
-// Records each text and returns at once.
-class RecordingMessageBoxes : public MessageBoxes {
-  public:
-    void Show(QWidget* parent, const QString& text) override {
-        texts.append(text);
-        parents.append(parent);
-    }
-
-    QStringList texts;
-    QList<QWidget*> parents;
-};
-
 }  // namespace reradav

@@ -8,6 +8,7 @@
 
 #include "lock/ui/Form1.h"
 #include "lock/ui/Form2.h"
+#include "support/RecordingMessageBoxes.h"
 
 namespace reradav {
 namespace {

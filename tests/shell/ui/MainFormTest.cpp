@@ -9,6 +9,7 @@
 
 #include "keys/RecordingKeyboard.h"
 #include "support/Fakes.h"
+#include "support/RecordingMessageBoxes.h"
 #include "support/TempFolder.h"
 
 namespace reradav {
