@@ -29,7 +29,7 @@ class EventLoop {
     // Runs the events that are due, waiting up to `waitMs` for the first of them (the pause
     // between two keys). User input stays queued: no dialog opens while a key is down.
     virtual void ServiceEvents(int waitMs) = 0;
-    // Runs events until Quit; returns its status.
+    // Runs events until Quit (one made before Run ends it at once); returns its status.
     virtual int Run() = 0;
     virtual void Quit(int status) = 0;
 };

@@ -46,10 +46,14 @@ void QtEventLoop::ServiceEvents(int waitMs) {
 }
 
 int QtEventLoop::Run() {
-    return QCoreApplication::exec();
+    // Qt ignores an exit while no loop runs.
+    const int status = quit_ ? *quit_ : QCoreApplication::exec();
+    quit_.reset();
+    return status;
 }
 
 void QtEventLoop::Quit(int status) {
+    quit_ = status;
     QCoreApplication::exit(status);
 }
 

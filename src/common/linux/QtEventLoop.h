@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <optional>
 
 #include "common/EventLoop.h"
 
@@ -17,6 +18,7 @@ class QtEventLoop : public EventLoop {
 
   private:
     QObject context_;  // posted calls die with it
+    std::optional<int> quit_;
 };
 
 }  // namespace reradav

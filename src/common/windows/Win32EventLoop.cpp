@@ -144,6 +144,7 @@ int Win32EventLoop::Run() {
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
+    quitting_ = false;  // the quit is spent: a later Run runs until its own
     return status_;
 }
 

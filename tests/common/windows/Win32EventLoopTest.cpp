@@ -10,7 +10,7 @@ namespace reradav {
 namespace {
 
 // A repeating timer ticks until stopped, a single shot once; a timer may end itself in its
-// tick; a quit before Run ends it at once.
+// tick; a quit ends the run it is made in, or made before Run, the next one at once.
 TEST(Win32EventLoop, TimersTickAsStartedAndQuitEndsTheRun) {
     Win32EventLoop loop;
     int repeating = 0;
@@ -27,6 +27,8 @@ TEST(Win32EventLoop, TimersTickAsStartedAndQuitEndsTheRun) {
     EXPECT_EQ(loop.Run(), 7);
     EXPECT_EQ(repeating + once * 10, 13);
     EXPECT_FALSE(single->Active());
+    loop.Post([&] { loop.Quit(5); });  // the spent quit ends no later run
+    EXPECT_EQ(loop.Run(), 5);
     loop.Quit(4);
     EXPECT_EQ(loop.Run(), 4);
 }
