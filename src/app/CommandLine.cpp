@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <array>
+#include <ostream>
 #include <string_view>
 
 namespace reradav {
@@ -127,7 +128,30 @@ std::string VersionText() {
 #endif
 
 std::string UsageErrorText(const std::string& error) {
-    return "reradav: " + error + "\nTry 'reradav --help' for more information.\n";
+#ifdef _WIN32
+    const std::string program = "reradav-headless";
+#else
+    const std::string program = "reradav";
+#endif
+    return program + ": " + error + "\nTry '" + program + " --help' for more information.\n";
+}
+
+std::optional<int> AnswerCommandLine(const CommandLine& parsed, std::ostream& out,
+                                     std::ostream& err) {
+    switch (parsed.action) {
+        case CommandLine::Action::Help:
+            out << UsageText();
+            return 0;
+        case CommandLine::Action::Version:
+            out << VersionText();
+            return 0;
+        case CommandLine::Action::UsageError:
+            err << UsageErrorText(parsed.error);
+            return 2;
+        case CommandLine::Action::Run:
+            break;
+    }
+    return std::nullopt;
 }
 
 }  // namespace reradav

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,5 +30,10 @@ std::string UsageText();
 std::string VersionText();
 // For standard error after a usage error.
 std::string UsageErrorText(const std::string& error);
+
+// Answers --help, --version and a usage error on `out` or `err`, and gives the exit status;
+// nullopt when the program is to run.
+std::optional<int> AnswerCommandLine(const CommandLine& parsed, std::ostream& out,
+                                     std::ostream& err);
 
 }  // namespace reradav

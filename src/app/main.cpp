@@ -62,18 +62,8 @@ int main(int argc, char** argv) {
     }
     KeymapGuard::SetCommand({"/proc/self/exe", kKeymapGuardOption});
     const CommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    switch (parsed.action) {
-        case CommandLine::Action::Help:
-            std::cout << UsageText();
-            return 0;
-        case CommandLine::Action::Version:
-            std::cout << VersionText();
-            return 0;
-        case CommandLine::Action::UsageError:
-            std::cerr << UsageErrorText(parsed.error);
-            return 2;
-        case CommandLine::Action::Run:
-            break;
+    if (const auto status = AnswerCommandLine(parsed, std::cout, std::cerr)) {
+        return *status;
     }
     // The rest of the command line ("/M") is a window switch, which headless has no use for.
     return parsed.headless ? RunHeadless(argc, argv) : RunWindowed(argc, argv, parsed.text);

@@ -86,18 +86,8 @@ int main() {
     // The log and the messages are UTF-8, as on Linux.
     ::SetConsoleOutputCP(CP_UTF8);
     const CommandLine parsed = ParseCommandLine(Arguments());
-    switch (parsed.action) {
-        case CommandLine::Action::Help:
-            std::cout << UsageText();
-            return 0;
-        case CommandLine::Action::Version:
-            std::cout << VersionText();
-            return 0;
-        case CommandLine::Action::UsageError:
-            std::cerr << UsageErrorText(parsed.error);
-            return 2;
-        case CommandLine::Action::Run:
-            break;
+    if (const auto status = AnswerCommandLine(parsed, std::cout, std::cerr)) {
+        return *status;
     }
     return RunHeadless();
 }
