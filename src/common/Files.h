@@ -41,6 +41,11 @@ enum class FileMode { KeepExisting, Always };
                                                 std::string_view contents, mode_t newMode,
                                                 FileMode policy = FileMode::KeepExisting);
 
+// The file a save of `file` replaces: `file`, or the target of a symbolic link, so the link
+// stays. Returns "" or the reason it cannot be found.
+[[nodiscard]] std::string SaveTarget(const std::filesystem::path& file,
+                                     std::filesystem::path& target);
+
 // Removes the temporary files ReplaceFileAtomically leaves for `file` when the process is
 // killed in the middle; only safe while no one else saves that file.
 void RemoveStaleTemporaries(const std::filesystem::path& file);

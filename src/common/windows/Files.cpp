@@ -77,13 +77,9 @@ std::string ReadWholeFile(const std::filesystem::path& file, std::string& bytes)
 
 std::string ReplaceFileAtomically(const std::filesystem::path& file, std::string_view contents,
                                   mode_t /*newMode*/, FileMode /*policy*/) {
-    std::filesystem::path target = file;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(file, ec)) {
-        target = std::filesystem::weakly_canonical(file, ec);
-        if (ec) {
-            return FileErrorText("Cannot resolve", file, ec.value());
-        }
+    std::filesystem::path target;
+    if (std::string error = SaveTarget(file, target); !error.empty()) {
+        return error;
     }
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {

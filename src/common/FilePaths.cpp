@@ -1,3 +1,5 @@
+// The file layer's parts the standard library does alone: paths as text, where a save goes and
+// its temporary files.
 #include "common/Files.h"
 
 namespace reradav {
@@ -5,6 +7,18 @@ namespace reradav {
 std::string PathText(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
+}
+
+std::string SaveTarget(const std::filesystem::path& file, std::filesystem::path& target) {
+    target = file;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(file, ec)) {
+        target = std::filesystem::weakly_canonical(file, ec);
+        if (ec) {
+            return FileErrorText("Cannot resolve", file, ec.value());
+        }
+    }
+    return {};
 }
 
 std::string TemporaryNamePattern(const std::filesystem::path& file) {
