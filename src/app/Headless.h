@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <iosfwd>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "common/AppSettings.h"
@@ -97,6 +97,24 @@ class Headless : public MainWindowView, public SettingsControls {
     std::function<void(int)> done_;
     std::unique_ptr<Engine> engine_;
 };
+
+// One copy per settings file: false, said on `log`, when another copy holds `lock`; a lock
+// that cannot be taken at all is said and the program runs (better than refusing over it).
+template <typename Lock>
+bool TakeInstanceLock(Lock& lock, std::ostream& log) {
+    std::string error;
+    switch (lock.Acquire(&error)) {
+        case Lock::Result::AlreadyRunning:
+            log << "reradav: Reradav is already running.\n";
+            return false;
+        case Lock::Result::Failed:
+            log << "reradav: warning: " << error << '\n';
+            return true;
+        case Lock::Result::Acquired:
+            break;
+    }
+    return true;
+}
 
 #ifndef _WIN32
 // `reradav --headless`: one instance per user, the settings from the usual place, until

@@ -17,17 +17,8 @@ int RunHeadless(int& argc, char** argv) {
 
     const SettingsPlace place = SettingsPlaceNow();
     SingleInstance instance(InstanceLockPathFor(place.file.string()));
-    std::string lockError;
-    switch (instance.Acquire(&lockError)) {
-        case SingleInstance::Result::AlreadyRunning:
-            std::cerr << "reradav: Reradav is already running.\n";
-            return 1;
-        case SingleInstance::Result::Failed:
-            // Better to run than to refuse over a lock file.
-            std::cerr << "reradav: warning: " << lockError << '\n';
-            break;
-        case SingleInstance::Result::Acquired:
-            break;
+    if (!TakeInstanceLock(instance, std::cerr)) {
+        return 1;
     }
 
     CanberraBeeper beeper;

@@ -42,16 +42,8 @@ void WriteStartEntry(bool add, const std::string& command) {
 int RunHeadless() {
     const SettingsPlace place = SettingsPlaceNow();
     SingleInstance instance(InstanceNameFor(place.file));
-    std::string lockError;
-    switch (instance.Acquire(&lockError)) {
-        case SingleInstance::Result::AlreadyRunning:
-            std::cerr << "reradav: Reradav is already running.\n";
-            return 1;
-        case SingleInstance::Result::Failed:
-            std::cerr << "reradav: warning: " << lockError << '\n';
-            break;
-        case SingleInstance::Result::Acquired:
-            break;
+    if (!TakeInstanceLock(instance, std::cerr)) {
+        return 1;
     }
 
     MessageBeeper beeper;
