@@ -5,7 +5,7 @@ export CMAKE_BUILD_PARALLEL_LEVEL := $(JOBS)
 export CTEST_PARALLEL_LEVEL := $(JOBS)
 
 .PHONY: all deps build demo run test test-default test-asan check bench format clean install uninstall \
-	package package-check windows windows-test windows-bench
+	package package-check windows windows-test windows-bench windows-package
 
 all: build
 
@@ -60,6 +60,12 @@ windows:
 # fresh Wine prefix; then the headless program end to end.
 windows-test: windows
 	tools/windows-test
+
+# build/windows/reradav-<version>-windows-x64.zip (a portable copy) and
+# reradav-<version>-setup-x64.exe (an installer): the programs, the help as Reradav.chm.
+windows-package: windows
+	tools/install-deps windows-package
+	cmake --build --preset windows --target windows-package
 
 # Wine's figures for the headless program: typing rate into an EDIT window, idle processor time.
 windows-bench: windows
