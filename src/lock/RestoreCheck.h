@@ -12,6 +12,11 @@ constexpr std::int16_t kStateNormal = 0;
 constexpr std::int16_t kStateMinimised = 1;
 constexpr std::int16_t kStateMaximised = 2;
 
+// The lock's messages.
+constexpr const char* kPasswordMismatch =
+    "Your confirming password does not match your password. Please re-enter.";
+constexpr const char* kInvalidPassword = "Invalid password";
+
 // What minimising, restoring and the tray icon need of the main window. The state pair has
 // the same signature as in SettingsControls, so the main window implements both with one
 // pair of functions.

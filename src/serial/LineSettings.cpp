@@ -1,6 +1,8 @@
 #include "serial/LineSettings.h"
 
+#include <utility>
 #include "common/NumberText.h"
+
 #include "serial/SerialComponent.h"
 
 namespace reradav {
@@ -76,6 +78,17 @@ std::optional<FlowControlOptions> FlowControlFor(std::int16_t handshake) {
         default:
             return std::nullopt;
     }
+}
+
+void StoreLineChoices(AppSettings& settings, const LineIndexes& indexes, std::int16_t handshake,
+                      std::string beepString) {
+    settings.ScannerBeepString = std::move(beepString);
+    settings.BaudIndex = indexes.BaudIndex;
+    settings.ParityIndex = indexes.ParityIndex;
+    settings.DataBitsIndex = indexes.DataBitsIndex;
+    settings.StopBitsIndex = indexes.StopBitsIndex;
+    settings.Handshake = handshake;
+    settings.CommSettings = BuildLineSettings(indexes);
 }
 
 }  // namespace reradav

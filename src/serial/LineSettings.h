@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/AppSettings.h"
+
 namespace reradav {
 
 // The four list positions of the port settings dialog that stand for a line-settings string.
@@ -34,6 +36,11 @@ bool ParseLineSettings(const std::string& text, LineIndexes& indexes);
 // Builds the line-settings string from the list positions, e.g. "1200,M,7,1.5". Positions
 // outside a list give rate 0, parity E, 7 data bits and 1 stop bit.
 std::string BuildLineSettings(const LineIndexes& indexes);
+
+// The port settings dialog's choices into the settings, with CommSettings built from them. The
+// beep string is kept as typed; the read handler decides what an ill-formed one does.
+void StoreLineChoices(AppSettings& settings, const LineIndexes& indexes, std::int16_t handshake,
+                      std::string beepString);
 
 // What the serial component is given for a flow-control choice; nullopt for a choice outside
 // the list, which leaves the component as it was.

@@ -112,4 +112,10 @@ void PortControl::ShowError() {
     window_.SetCaption(std::string(kErrorCaption) + serial_.LastError().description + ")");
 }
 
+std::string PortControl::CaptionStatus(const std::string& caption) {
+    const std::size_t prefix = kErrorCaption.size();
+    const bool failed = caption.starts_with(kErrorCaption) && caption.ends_with(")");
+    return failed ? "port error: " + caption.substr(prefix, caption.size() - prefix - 1) : "";
+}
+
 }  // namespace reradav

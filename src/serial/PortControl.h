@@ -27,6 +27,10 @@ class PortControl {
     // A failed or lost port: this, the component's words, then ")".
     static constexpr std::string_view kErrorCaption = "Reradav (Error: ";
 
+    // What the status line says of the port for a caption: a window manager may cut a long
+    // caption short, so a port error is there too, whole, until the port opens; "" otherwise.
+    static std::string CaptionStatus(const std::string& caption);
+
     PortControl(AppSettings& settings, SerialComponent& serial, ReceiveFraming& framing,
                 FramingTimer& timer, MainWindowView& window)
         : settings_(settings), serial_(serial), framing_(framing), timer_(timer), window_(window) {}

@@ -5,6 +5,7 @@
 
 #include "common/AppSettings.h"
 #include "common/ui/MessageBoxes.h"
+#include "lock/RestoreCheck.h"
 
 namespace Ui {
 class Form1;
@@ -19,8 +20,7 @@ class Form1 : public QDialog {
     Q_OBJECT
 
   public:
-    static constexpr const char* kMismatch =
-        "Your confirming password does not match your password. Please re-enter.";
+    static constexpr const char* kMismatch = kPasswordMismatch;
 
     Form1(AppSettings& settings, MessageBoxes& messages, QWidget* parent = nullptr);
     ~Form1() override;

@@ -167,15 +167,13 @@ bool PortSetup::StoreDevice() {
 }
 
 void PortSetup::accept() {
-    // The beep string is kept as typed; the read handler decides what an ill-formed one does.
-    settings_.ScannerBeepString = ToWindows1252(ui_->BeepString->text());
     LineIndexes indexes;
-    indexes.BaudIndex = settings_.BaudIndex = Selected(ui_->BaudCombo);
-    indexes.ParityIndex = settings_.ParityIndex = Selected(ui_->ParityCombo);
-    indexes.DataBitsIndex = settings_.DataBitsIndex = Selected(ui_->DataBitsCombo);
-    indexes.StopBitsIndex = settings_.StopBitsIndex = Selected(ui_->StopBitsCombo);
-    settings_.Handshake = Selected(ui_->FlowCtrlCombo);
-    settings_.CommSettings = BuildLineSettings(indexes);
+    indexes.BaudIndex = Selected(ui_->BaudCombo);
+    indexes.ParityIndex = Selected(ui_->ParityCombo);
+    indexes.DataBitsIndex = Selected(ui_->DataBitsCombo);
+    indexes.StopBitsIndex = Selected(ui_->StopBitsCombo);
+    StoreLineChoices(settings_, indexes, Selected(ui_->FlowCtrlCombo),
+                     ToWindows1252(ui_->BeepString->text()));
 
     const bool deviceChanged = StoreDevice();
     if (serial_.PortOpen()) {

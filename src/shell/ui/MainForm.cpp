@@ -13,11 +13,11 @@
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
-#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <utility>
 
+#include "common/DisplayText.h"
 #include "common/ui/Windows1252.h"
 #include "lock/ui/Form1.h"
 #include "lock/ui/Form2.h"
@@ -34,12 +34,6 @@ namespace {
 constexpr const char* kPostambles[] = {"{ENTER}", "{TAB}", "{DOWN}", "{RIGHT}", "{LEFT}", "{UP}"};
 constexpr const char* kSounds[] = {"Default Sound", "Asterisk", "Exclamation", "Hand", "Question"};
 
-// The OEM glyphs of the control characters, as a terminal font draws them.
-constexpr char16_t kControlGlyphs[32] = {
-    0x2400, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022, 0x25D8, 0x25CB, 0x25D9,
-    0x2642, 0x2640, 0x266A, 0x266B, 0x263C, 0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7,
-    0x25AC, 0x21A8, 0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
-
 Qt::CheckState CheckState(std::int16_t value) {
     return value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked;
 }
@@ -47,15 +41,7 @@ Qt::CheckState CheckState(std::int16_t value) {
 }  // namespace
 
 QString DisplayText(const std::string& bytes) {
-    QString text = FromWindows1252(bytes);
-    for (QChar& ch : text) {
-        if (ch.unicode() < 32) {
-            ch = QChar(kControlGlyphs[ch.unicode()]);
-        } else if (ch.unicode() == 127) {
-            ch = QChar(0x2302);
-        }
-    }
-    return text;
+    return QString::fromStdU16String(DisplayCharacters(bytes));
 }
 
 MainForm::MainForm(Beeper& beeper, MessageBoxes& messages,
@@ -332,7 +318,7 @@ std::string MainForm::AskPassword() {
 }
 
 void MainForm::ShowInvalidPassword() {
-    messages_.Show(nullptr, "Invalid password");
+    messages_.Show(nullptr, kInvalidPassword);
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {
@@ -384,15 +370,10 @@ bool MainForm::IsActiveWindow() const {
 void MainForm::SetDisplay(const std::string& text) {
     ui_->Display->setText(DisplayText(text));
 }
-// A window manager cuts a long caption short: a port error is also on the status line, whole,
-// until the port opens.
 void MainForm::SetCaption(const std::string& caption) {
     setWindowTitle(FromWindows1252(caption));
     ShowPortInTray();
-    const std::size_t prefix = PortControl::kErrorCaption.size();
-    const bool failed = caption.starts_with(PortControl::kErrorCaption) && caption.ends_with(")");
-    SetStatus("port state",
-              failed ? "port error: " + caption.substr(prefix, caption.size() - prefix - 1) : "");
+    SetStatus("port state", PortControl::CaptionStatus(caption));
 }
 
 // The tray carries the caption's state, and a grey icon while the port is not open: a scanner
@@ -407,25 +388,11 @@ void MainForm::ShowPortInTray() {
         engine_->Serial().PortOpen() ? icon : QIcon(icon.pixmap(QSize(64, 64), QIcon::Disabled)));
 }
 // Shown under the display until a read is typed whole.
-// One sentence a subject, in the order the subjects first spoke: a port message never hides the
-// keyboard's, nor the other way round.
 void MainForm::SetStatus(const std::string& subject, const std::string& text) {
-    QString sentence = FromWindows1252(text);
-    if (!sentence.isEmpty()) {
-        sentence[0] = sentence[0].toUpper();
-        sentence += '.';
-    }
-    auto said = std::find_if(statuses_.begin(), statuses_.end(),
-                             [&](const auto& each) { return each.first == subject; });
-    if (said == statuses_.end()) {
-        said = statuses_.insert(statuses_.end(), {subject, QString()});
-    }
-    said->second = sentence;
+    statusLine_.Set(subject, text);
     QStringList shown;
-    for (const auto& [each, line] : statuses_) {
-        if (!line.isEmpty()) {
-            shown << line;
-        }
+    for (const std::string& sentence : statusLine_.Sentences()) {
+        shown << FromWindows1252(sentence);
     }
     ui_->KeyboardStatus->setText(shown.join('\n'));
     ui_->KeyboardStatus->setVisible(!shown.isEmpty());

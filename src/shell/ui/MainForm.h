@@ -12,6 +12,7 @@
 #include "common/AppSettings.h"
 #include "common/MainWindowView.h"
 #include "common/SettingsControls.h"
+#include "common/StatusLine.h"
 #include "common/ui/MessageBoxes.h"
 #include "engine/Engine.h"
 #include "lock/RestoreCheck.h"
@@ -138,7 +139,7 @@ class MainForm : public QMainWindow,
     ComDevices devices_;
     std::filesystem::path settingsFile_;
     std::string Save();
-    std::vector<std::pair<std::string, QString>> statuses_;  // the status line, by subject
+    StatusLine statusLine_;
     SettingValues saved_;  // as last loaded or saved: what another editor's changes are told by
     std::unique_ptr<Engine> engine_;
     struct WindowMinimisedFlag : MinimisedFlag {

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QPalette>
 
+#include "shell/AboutText.h"
 #include "ui_frmAbout.h"
 
 namespace reradav {
@@ -61,12 +62,8 @@ frmAbout::~frmAbout() = default;
 
 QString frmAbout::DisclaimerText(const QString& settingsFile, const QString& origin,
                                  const QString& keyboard) {
-    return QStringLiteral(
-               "Warning: Reradav types what the scanner reads into whichever window has the "
-               "keyboard focus, as if it were typed on the keyboard.\n\nSettings file:\n") +
-           settingsFile + (origin.isEmpty() ? QString() : "\n" + origin) +
-           QStringLiteral("\n\nKeyboard: ") + keyboard +
-           QStringLiteral("\n\nFree software under the MIT licence: " RERADAV_HOMEPAGE);
+    return QString::fromStdString(reradav::DisclaimerText(
+        settingsFile.toStdString(), origin.toStdString(), keyboard.toStdString()));
 }
 
 }  // namespace reradav
