@@ -57,8 +57,8 @@ windows:
 	cmake --build --preset windows
 
 # The core's tests and the Win32 adapters' under Wine, with an X server of their own, in a
-# fresh Wine prefix; then the headless program end to end.
-windows-test: windows
+# fresh Wine prefix; then both programs end to end and the installer.
+windows-test: windows-package
 	tools/windows-test
 
 # build/windows/reradav-<version>-windows-x64.zip (a portable copy) and

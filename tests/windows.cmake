@@ -32,9 +32,16 @@ add_test(NAME core_tests COMMAND core_tests --gtest_brief=1)
 add_test(NAME windows_tests COMMAND windows_tests --gtest_brief=1)
 add_test(NAME headless_end_to_end COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/windows/headless-end-to-end.sh
     $<TARGET_FILE:reradav-headless> $<TARGET_FILE:edit_target> ${pair})
-set_tests_properties(windows_tests headless_end_to_end PROPERTIES
+add_test(NAME windowed_end_to_end COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/windows/windowed-end-to-end.sh
+    $<TARGET_FILE:reradav> $<TARGET_FILE:edit_target> $<TARGET_FILE:window_driver> ${pair})
+set_tests_properties(windows_tests headless_end_to_end windowed_end_to_end PROPERTIES
     FIXTURES_REQUIRED null_modem RUN_SERIAL TRUE)
+# The installer make windows-package built: installed, checked and uninstalled in the test prefix.
+add_test(NAME windows_installer COMMAND ${PROJECT_SOURCE_DIR}/tests/install/windows-installer.sh
+    ${CMAKE_BINARY_DIR}/reradav-${PROJECT_VERSION}-setup-x64.exe)
+set_tests_properties(windows_installer PROPERTIES RUN_SERIAL TRUE)
 # One entry runs a whole program, so a skip would hide its failures: the pair's tests fail
 # instead of skipping when it is missing here.
-set_tests_properties(core_tests windows_tests headless_end_to_end null_modem_up null_modem_down
-    PROPERTIES ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;RERADAV_NULL_MODEM=${pair}")
+set_tests_properties(core_tests windows_tests headless_end_to_end windowed_end_to_end
+    windows_installer null_modem_up null_modem_down PROPERTIES
+    ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;RERADAV_NULL_MODEM=${pair}")

@@ -2,14 +2,12 @@
 // the console, logging off and shutting down save the settings as a quit signal does on Linux.
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <iostream>
 #include <string>
-#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/Headless.h"
+#include "app/windows/ProgramArguments.h"
 #include "common/Files.h"
 #include "common/windows/SystemText.h"
 #include "readproc/windows/MessageBeeper.h"
@@ -20,17 +18,6 @@
 
 namespace reradav {
 namespace {
-
-std::vector<std::string> Arguments() {
-    int count = 0;
-    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    std::vector<std::string> args;
-    for (int i = 1; i < count; ++i) {
-        args.push_back(WideToUtf8(wide[i]));
-    }
-    ::LocalFree(wide);
-    return args;
-}
 
 void WriteStartEntry(bool add, const std::string& command) {
     if (!RegisterStartup(add, command)) {
@@ -77,7 +64,7 @@ int main() {
     using namespace reradav;
     // The log and the messages are UTF-8, as on Linux.
     ::SetConsoleOutputCP(CP_UTF8);
-    const CommandLine parsed = ParseCommandLine(Arguments());
+    const CommandLine parsed = ParseCommandLine(ProgramArguments());
     if (const auto status = AnswerCommandLine(parsed, std::cout, std::cerr)) {
         return *status;
     }

@@ -1,5 +1,7 @@
 #include "common/windows/SystemText.h"
 
+#include "common/CodePage1252.h"
+
 namespace reradav {
 
 std::wstring Utf8ToWide(std::string_view text) {
@@ -26,6 +28,33 @@ std::string WideToUtf8(std::wstring_view text) {
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(),
                           static_cast<int>(narrow.size()), nullptr, nullptr);
     return narrow;
+}
+
+std::wstring Windows1252ToWide(std::string_view bytes) {
+    std::wstring wide;
+    wide.reserve(bytes.size());
+    for (const char byte : bytes) {
+        wide += static_cast<wchar_t>(Windows1252ToUnicode(static_cast<std::uint8_t>(byte)));
+    }
+    return wide;
+}
+
+// A surrogate pair is one character outside Windows-1252: one "?".
+std::string WideToWindows1252(std::wstring_view text, bool* lossless) {
+    std::string bytes;
+    bool whole = true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int byte = UnicodeToWindows1252(static_cast<char32_t>(text[i]));
+        whole = whole && byte >= 0;
+        bytes += byte >= 0 ? static_cast<char>(byte) : '?';
+        if (text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < text.size()) {
+            ++i;
+        }
+    }
+    if (lossless != nullptr) {
+        *lossless = whole;
+    }
+    return bytes;
 }
 
 std::string SystemMessage(DWORD error) {

@@ -2,6 +2,8 @@
 
 #include <timeapi.h>
 
+#include <string_view>
+
 namespace reradav {
 namespace {
 
@@ -10,6 +12,14 @@ constexpr wchar_t kWindowClass[] = L"ReradavEventLoop";
 // Everything but keyboard and mouse input.
 constexpr UINT kNonInputEvents = QS_POSTMESSAGE | QS_TIMER | QS_SENDMESSAGE | QS_PAINT;
 constexpr UINT kNonInputMessages = PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE | PM_QS_PAINT;
+
+// A modeless dialog's keys (Tab, Enter, Esc, mnemonics) are the dialog manager's to handle.
+bool DialogKey(MSG& message) {
+    HWND root = message.hwnd != nullptr ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    wchar_t name[8] = {};
+    return root != nullptr && ::GetClassNameW(root, name, 8) > 0 &&
+           std::wstring_view(name) == L"#32770" && ::IsDialogMessageW(root, &message);
+}
 
 }  // namespace
 
@@ -140,6 +150,9 @@ int Win32EventLoop::Run() {
         if (got <= 0) {
             status_ = got == 0 ? static_cast<int>(message.wParam) : 1;
             break;
+        }
+        if (DialogKey(message)) {
+            continue;
         }
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);

@@ -31,6 +31,24 @@ bool CanMakeFilesIn(const std::filesystem::path& folder) {
     return true;
 }
 
+// A copy under Program Files is the machine's, installed for every user, even when this user
+// (an administrator, elevated) can write there.
+bool UnderProgramFiles(const std::filesystem::path& folder) {
+    for (const KNOWNFOLDERID& id : {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX86}) {
+        PWSTR known = nullptr;
+        const bool found = SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &known));
+        const std::wstring root = found ? known : L"";
+        ::CoTaskMemFree(known);
+        const std::wstring path = folder.wstring();
+        if (!root.empty() && path.size() > root.size() && path[root.size()] == L'\\' &&
+            ::CompareStringOrdinal(path.c_str(), static_cast<int>(root.size()), root.c_str(),
+                                   static_cast<int>(root.size()), TRUE) == CSTR_EQUAL) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 SettingsPlace SettingsPlaceFor(const ProgramFolder& folder, const std::filesystem::path& appData) {
@@ -47,6 +65,7 @@ ProgramFolder ProgramFolderAt(const std::filesystem::path& folder) {
     facts.writable = CanMakeFilesIn(folder);
     facts.othersCanWrite = OthersCanWrite(folder) || OthersCanWrite(beside);
     facts.hasSettings = std::filesystem::is_regular_file(beside, ec);
+    facts.systemInstalled = UnderProgramFiles(folder);
     return facts;
 }
 
