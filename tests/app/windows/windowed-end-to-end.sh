@@ -1,14 +1,13 @@
 #!/usr/bin/env bash
-# reradav.exe end to end under Wine, as a user works it: a portable copy with its settings beside
-# it, COM16 the port of a null-modem pair whose other end is the scanner, an EDIT window with the
+# reradav.exe end to end under Wine, as a user works it: the zip's copy, its settings beside it, COM16 the port of a null-modem pair whose other end is the scanner, an EDIT window with the
 # keyboard focus, every window an X window of its own. The window names the open port; scans
-# are typed exactly; the dialogs open and close with their buttons and what OK stores is saved;
-# the password lock holds; closing the window as a window manager does saves the settings; /M
+# are typed exactly; the dialogs and the help open and close and what OK stores is saved; the
+# password lock holds; closing the window as a window manager does saves the settings; /M
 # starts in the tray.
-# Usage: windowed-end-to-end.sh RERADAV.EXE EDIT_TARGET.EXE WINDOW_DRIVER.EXE PAIR-FOLDER
+# Usage: windowed-end-to-end.sh ZIP-FOLDER EDIT_TARGET.EXE WINDOW_DRIVER.EXE PAIR-FOLDER
 # (WINEPREFIX and DISPLAY set)
 set -euo pipefail
-exe=$1 target=$2 driver=$3 scanner="$4/com17"
+package=$1 target=$2 driver=$3 scanner="$4/com17"
 source "$(dirname "$0")/../../support/windows/session.sh"
 fail() {
     echo "FAIL: $*" >&2
@@ -22,8 +21,10 @@ main='Reradav (Active On COM16)'
 settings='[Reradav]\r\nComPort=16\r\nPostamble={TAB}\r\nRemoveReturns=1\r\nKeyTrans128=\x80\r\n'
 
 start_target "$target" || fail "the EDIT window did not open"
-cp "$exe" "$work/reradav.exe"
+cp "$package/reradav.exe" "$package/Reradav.chm" "$work/"
 printf "$settings" >"$work/default.vav"
+version=$("$root/tools/wine-run" "$work/reradav.exe" --version 2>&1 | tr -d '\r')
+[[ "$version" == "reradav "[0-9]* ]] || fail "--version said: $version"
 start() {
     "$root/tools/wine-run" "$work/reradav.exe" "$@" >/dev/null 2>&1 &
     program=$!
@@ -51,6 +52,8 @@ drive click "$settings_dialog" OK && drive wait "$settings_dialog" gone || fail 
 within 10 saved 'ScannerBeepString=7,7' || fail "OK did not save the beep string"
 drive wait "$main" || fail "the port did not reopen after OK"
 
+drive command "$main" 153 && drive wait "Reradav Help" || fail "Help > Index opened no help"
+drive close "Reradav Help" && drive wait "Reradav Help" gone || fail "the help stayed"
 drive command "$main" 154 && drive wait "About Reradav" || fail "Help > About opened nothing"
 drive click "About Reradav" OK && drive wait "About Reradav" gone || fail "the about box stayed"
 
