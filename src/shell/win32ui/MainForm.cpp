@@ -68,6 +68,7 @@ MainForm::MainForm(Beeper& beeper, std::unique_ptr<KeyboardPlatform> keyboard) {
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS)),
                       ::GetModuleHandleW(nullptr), nullptr);
     MakeFonts();
+    CentreOnScreen(window);
 
     engine_ =
         std::make_unique<Engine>(settings_, devices_, *this, *this, beeper, std::move(keyboard));

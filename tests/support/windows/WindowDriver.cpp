@@ -11,6 +11,7 @@
 //   close TITLE | minimize TITLE         the window manager's close box, minimise button
 //   tray TITLE MESSAGE                   a mouse message on the tray icon (0x203 double-click)
 //   focus TITLE                          brings the window to the foreground
+//   rect TITLE                           prints the window's frame as WxH+X+Y (screenshots)
 #include <windows.h>
 
 #include <shellapi.h>
@@ -117,6 +118,11 @@ int Run(const std::vector<std::wstring>& args) {
         ::PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     } else if (verb == L"tray" && args.size() == 3) {
         ::PostMessageW(window, WM_APP + 2, 1, id);
+    } else if (verb == L"rect") {
+        RECT frame{};
+        ::GetWindowRect(window, &frame);
+        std::printf("%ldx%ld+%ld+%ld\n", frame.right - frame.left, frame.bottom - frame.top,
+                    frame.left, frame.top);
     } else if (verb == L"focus") {
         ::SetForegroundWindow(window);
     } else {
