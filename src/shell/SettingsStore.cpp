@@ -7,6 +7,7 @@
 
 #include "common/Files.h"
 #include "common/NumberText.h"
+#include "readproc/KeyTrans.h"
 #include "serial/LineSettings.h"
 
 namespace reradav {
@@ -220,6 +221,17 @@ std::string SaveSettings(const std::filesystem::path& file, const AppSettings& s
         *saved = CurrentValues(profile, settings, controls, devices);
     }
     return error;
+}
+
+void StartFromDefaults(AppSettings& settings) {
+    InitKeyTrans(settings.KeyTrans);
+    settings.ComPort = 0;
+    settings.ComPortText = std::to_string(settings.ComPort);
+    settings.BaudIndex = 8;
+    settings.ParityIndex = 0;
+    settings.DataBitsIndex = 3;
+    settings.StopBitsIndex = 0;
+    settings.Handshake = 0;
 }
 
 }  // namespace reradav

@@ -18,6 +18,16 @@ namespace reradav {
 inline constexpr std::string_view kSettingsSection = "Reradav";
 inline constexpr std::string_view kDefaultCommSettings = "9600,N,8,1";
 
+// The main window's fixed lists, which its start-up fills.
+inline constexpr const char* kPostambleChoices[] = {"{ENTER}", "{TAB}",  "{DOWN}",
+                                                    "{RIGHT}", "{LEFT}", "{UP}"};
+inline constexpr const char* kSoundChoices[] = {"Default Sound", "Asterisk", "Exclamation", "Hand",
+                                                "Question"};
+
+// What the window's start-up sets before the settings are loaded: the built-in translation
+// table, no port, and the default line settings.
+void StartFromDefaults(AppSettings& settings);
+
 // Loads every setting from the profile in start-up order, setting the controls (whose handlers
 // run, opening the chosen port) and the fields of `settings`. `settings.KeyTrans` must already
 // hold the built-in table: an absent "KeyTrans<i>" keeps entry i. "Device<n>" keys override

@@ -21,7 +21,6 @@
 #include "common/ui/Windows1252.h"
 #include "lock/ui/Form1.h"
 #include "lock/ui/Form2.h"
-#include "readproc/KeyTrans.h"
 #include "serial/linux/SerialDevices.h"
 #include "shell/SettingsStore.h"
 #include "shell/ui/Help.h"
@@ -30,9 +29,6 @@
 
 namespace reradav {
 namespace {
-
-constexpr const char* kPostambles[] = {"{ENTER}", "{TAB}", "{DOWN}", "{RIGHT}", "{LEFT}", "{UP}"};
-constexpr const char* kSounds[] = {"Default Sound", "Asterisk", "Exclamation", "Hand", "Question"};
 
 Qt::CheckState CheckState(std::int16_t value) {
     return value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked;
@@ -115,10 +111,10 @@ std::string MainForm::Form_Load(const std::filesystem::path& settingsFile,
     }
     splash.repaint();
 
-    for (const char* postamble : kPostambles) {
+    for (const char* postamble : kPostambleChoices) {
         ui_->TermKeyCombo->addItem(postamble);
     }
-    for (const char* sound : kSounds) {
+    for (const char* sound : kSoundChoices) {
         ui_->cboSound->addItem(sound);
     }
     ui_->cboSound->setCurrentIndex(-1);
@@ -127,15 +123,7 @@ std::string MainForm::Form_Load(const std::filesystem::path& settingsFile,
     keepPlace.setRetainSizeWhenHidden(true);
     ui_->cboSound->setSizePolicy(keepPlace);
     ui_->TermKeyCombo->setCurrentIndex(-1);
-    InitKeyTrans(settings_.KeyTrans);
-
-    settings_.ComPort = 0;
-    settings_.ComPortText = std::to_string(settings_.ComPort);
-    settings_.BaudIndex = 8;
-    settings_.ParityIndex = 0;
-    settings_.DataBitsIndex = 3;
-    settings_.StopBitsIndex = 0;
-    settings_.Handshake = 0;
+    StartFromDefaults(settings_);
 
     // The icon comes before the settings, so that a window loaded minimised can go straight
     // to the tray.

@@ -9,15 +9,11 @@
 #include "common/windows/SystemText.h"
 #include "lock/win32ui/Form1.h"
 #include "lock/win32ui/Form2.h"
-#include "readproc/KeyTrans.h"
 #include "serial/PortControl.h"
 #include "shell/win32ui/Help.h"
 
 namespace reradav {
 namespace {
-
-constexpr const char* kPostambles[] = {"{ENTER}", "{TAB}", "{DOWN}", "{RIGHT}", "{LEFT}", "{UP}"};
-constexpr const char* kSounds[] = {"Default Sound", "Asterisk", "Exclamation", "Hand", "Question"};
 
 int BoxId(SettingsControls::CheckBox box) {
     switch (box) {
@@ -124,20 +120,13 @@ std::string MainForm::Form_Load(const std::filesystem::path& settingsFile,
     frmAbout splash(PathText(settingsFile_), origin_, KeyboardText(), frmAbout::Mode::Splash);
     splash.ShowModeless();
 
-    for (const char* postamble : kPostambles) {
+    for (const char* postamble : kPostambleChoices) {
         AddListItem(Item(IDC_TERMKEYCOMBO), postamble);
     }
-    for (const char* sound : kSounds) {
+    for (const char* sound : kSoundChoices) {
         AddListItem(Item(IDC_CBOSOUND), sound);
     }
-    InitKeyTrans(settings_.KeyTrans);
-    settings_.ComPort = 0;
-    settings_.ComPortText = std::to_string(settings_.ComPort);
-    settings_.BaudIndex = 8;
-    settings_.ParityIndex = 0;
-    settings_.DataBitsIndex = 3;
-    settings_.StopBitsIndex = 0;
-    settings_.Handshake = 0;
+    StartFromDefaults(settings_);
 
     // The icon comes before the settings, so that a window loaded minimised can go straight to
     // the tray.
