@@ -6,8 +6,8 @@
 
 namespace reradav {
 
-bool Form1::Show() {
-    return RunModal(nullptr, IDD_FORM1) == IDOK;
+bool Form1::Show(HWND owner) {
+    return RunModal(owner, IDD_FORM1) == IDOK;
 }
 
 bool Form1::OnInit() {

@@ -11,8 +11,9 @@ namespace reradav {
 class Form1 : public Dialog {
   public:
     explicit Form1(AppSettings& settings) : settings_(settings) {}
-    // Modal, centred on the screen, with no owner; true after OK.
-    bool Show();
+    // Modal, centred on the screen; true after OK. The owner is kept from input meanwhile, so
+    // no other dialog of it opens over the password.
+    bool Show(HWND owner);
 
   private:
     bool OnInit() override;

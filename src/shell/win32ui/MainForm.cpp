@@ -323,7 +323,7 @@ void MainForm::BeepOnInput_Click() {
 
 void MainForm::mPassword_Click() {
     Form1 dialog(settings_);
-    if (dialog.Show()) {
+    if (dialog.Show(Handle())) {
         SaveNow();
     }
 }
@@ -411,7 +411,7 @@ void MainForm::SetCaption(const std::string& caption) {
 // The tray carries the caption, and a grey icon while the port is not open: a scanner
 // unplugged while the window is hidden shows there.
 void MainForm::ShowPortInTray() {
-    if (unloaded_) {
+    if (unloaded_ || tray_ == nullptr || engine_ == nullptr) {
         return;
     }
     std::wstring caption(static_cast<std::size_t>(::GetWindowTextLengthW(Handle())) + 1, L'\0');

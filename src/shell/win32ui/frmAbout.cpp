@@ -61,6 +61,9 @@ bool frmAbout::OnInit() {
         ::SetWindowTextW(window, L"");
         const LONG_PTR style = ::GetWindowLongPtrW(window, GWL_STYLE);
         ::SetWindowLongPtrW(window, GWL_STYLE, (style & ~(WS_CAPTION | WS_SYSMENU)) | WS_BORDER);
+        // Not a window of its own in the task bar.
+        ::SetWindowLongPtrW(window, GWL_EXSTYLE,
+                            ::GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
         height = TwipsToPixels(window, 4950) + extra;
     }
     ::SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, height,
