@@ -16,7 +16,6 @@
 #include "common/Files.h"
 #include "keys/VirtualKeys.h"
 #include "keys/linux/DesktopLayout.h"
-#include "keys/linux/LinuxKeyboardCommon.h"
 
 namespace reradav {
 namespace {
@@ -69,9 +68,9 @@ std::string CreateDevice(int fd, const char* path) {
 
 }  // namespace
 
-std::unique_ptr<UinputKeyboard> UinputKeyboard::Open(std::function<void()> serviceEvents,
-                                                     std::unique_ptr<XkbLayout> layout,
-                                                     std::string* error, const char* devicePath) {
+std::unique_ptr<EvdevKeyboard> UinputKeyboard::Open(std::function<void()> serviceEvents,
+                                                    std::unique_ptr<XkbLayout> layout,
+                                                    std::string* error, const char* devicePath) {
     std::string message;
     std::string source;
     if (layout == nullptr && (layout = CompileDesktopLayout(&source, &message)) == nullptr) {
@@ -98,23 +97,9 @@ std::unique_ptr<UinputKeyboard> UinputKeyboard::Open(std::function<void()> servi
     // The compositor or X server needs a moment to take up a new device; without the wait the
     // first keys typed are lost.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    auto keyboard = std::unique_ptr<UinputKeyboard>(
-        new UinputKeyboard(OwnedDevice{}, fd, std::move(layout), std::move(serviceEvents)));
-    keyboard->layoutSource_ = std::move(source);
-    return keyboard;
-}
-
-UinputKeyboard::UinputKeyboard(int fd, std::unique_ptr<XkbLayout> layout,
-                               std::function<void()> serviceEvents)
-    : fd_(fd),
-      ownsDevice_(false),
-      layout_(std::move(layout)),
-      serviceEvents_(std::move(serviceEvents)) {}
-
-UinputKeyboard::UinputKeyboard(OwnedDevice, int fd, std::unique_ptr<XkbLayout> layout,
-                               std::function<void()> serviceEvents)
-    : UinputKeyboard(fd, std::move(layout), std::move(serviceEvents)) {
-    ownsDevice_ = true;
+    return std::make_unique<EvdevKeyboard>(std::make_unique<UinputKeyboard>(fd, true),
+                                           std::move(layout), std::move(serviceEvents),
+                                           std::move(source));
 }
 
 UinputKeyboard::~UinputKeyboard() {
@@ -124,127 +109,37 @@ UinputKeyboard::~UinputKeyboard() {
     }
 }
 
-std::int16_t UinputKeyboard::VkKeyScanA(std::uint8_t character) {
-    return layout_->KeyValue(character);
-}
-
-std::uint32_t UinputKeyboard::MapVirtualKeyA(std::uint32_t code, std::uint32_t mapType) {
-    return ScanCodeForVk(code, mapType);
-}
-
-void UinputKeyboard::keybd_event(std::uint8_t vk, std::uint8_t /*scan*/, std::uint32_t flags) {
-    if ((flags & kKeyEventUnicode) != 0) {
-        return;  // the compositor's keymap has no key to lend (CanTypeCharacter says no)
-    }
-    // Caps Lock by its function: the key the layout's options put it on, if any. A named key
-    // the keymap lacks is sent from its usual key, as the user's own keyboard would.
-    std::uint16_t code = layout_->KeyForVk(vk);
-    if (code == 0 && vk != kVkCapital) {
-        code = EvdevCodeForVk(vk);
-    }
-    if (code == 0) {
-        return;  // no such key here
-    }
-    const bool press = (flags & kKeyEventKeyUp) == 0;
-    if (vk == kVkCapital && press) {
-        // The compositor echoes the new light late; until then this toggle is the truth.
-        ReadLeds();
-        capsLock_ = !capsLock_;
-        ++capsEchoesPending_;
-        capsTrustedUntil_ = GetTickCount() + kCapsEchoWaitMs;
-    }
-    WriteEvent(code, press ? 1 : 0);
-}
-
 // One key event and the SYN_REPORT that makes readers take it, in one write.
-void UinputKeyboard::WriteEvent(std::uint16_t code, std::int32_t value) {
+void UinputKeyboard::Key(std::uint16_t code, bool press) {
     input_event events[2]{};
     events[0].type = EV_KEY;
     events[0].code = code;
-    events[0].value = value;
+    events[0].value = press ? 1 : 0;
     events[1].type = EV_SYN;
     events[1].code = SYN_REPORT;
     events[1].value = 0;
     WriteAll(fd_, std::string_view(reinterpret_cast<const char*>(events), sizeof events));
 }
 
-// The lights the compositor or X server set on our device come back as EV_LED events. They
-// follow the lock state shared by all keyboards, which counting our own Caps Lock presses could
-// not: the user's physical keyboard toggles it too. Our own toggles are trusted over the lights
-// until their echo arrives.
-void UinputKeyboard::ReadLeds() {
+// The lights the compositor or X server set on our device come back as EV_LED events.
+std::vector<std::pair<std::uint16_t, bool>> UinputKeyboard::TakeLights() {
+    std::vector<std::pair<std::uint16_t, bool>> lights;
     input_event events[16];
     for (;;) {
         pollfd p{fd_, POLLIN, 0};
         if (poll(&p, 1, 0) <= 0 || (p.revents & POLLIN) == 0) {
-            return;
+            return lights;
         }
         const ssize_t n = ::read(fd_, events, sizeof events);
         if (n <= 0) {
-            return;
+            return lights;
         }
         for (std::size_t i = 0; i < static_cast<std::size_t>(n) / sizeof(input_event); ++i) {
-            if (events[i].type != EV_LED) {
-                continue;
-            }
-            const bool on = events[i].value != 0;
-            switch (events[i].code) {
-                case LED_CAPSL:
-                    // While an echo of our own toggle is due, a light that disagrees is the echo
-                    // of an earlier state; one that agrees is ours. Past the wait, the light wins.
-                    if (capsEchoesPending_ > 0 &&
-                        static_cast<std::int32_t>(capsTrustedUntil_ - GetTickCount()) > 0) {
-                        capsEchoesPending_ = on == capsLock_ ? 0 : capsEchoesPending_ - 1;
-                    } else {
-                        capsEchoesPending_ = 0;
-                        capsLock_ = on;
-                    }
-                    break;
-                case LED_NUML:
-                    numLock_ = on;
-                    break;
-                case LED_SCROLLL:
-                    scrollLock_ = on;
-                    break;
-                default:
-                    break;
+            if (events[i].type == EV_LED) {
+                lights.emplace_back(events[i].code, events[i].value != 0);
             }
         }
     }
-}
-
-void UinputKeyboard::GetKeyboardState(KeyboardState& state) {
-    ReadLeds();
-    state = state_;
-    auto setLock = [&state](std::uint8_t vk, bool on) {
-        state[vk] = static_cast<std::uint8_t>((state[vk] & ~1u) | (on ? 1u : 0u));
-    };
-    setLock(kVkCapital, capsLock_);
-    setLock(kVkNumLock, numLock_);
-    setLock(kVkScroll, scrollLock_);
-}
-
-// Linux has no per-thread key state to replace: the snapshot is only kept for GetKeyboardState.
-void UinputKeyboard::SetKeyboardState(const KeyboardState& state) {
-    state_ = state;
-}
-
-std::uint32_t UinputKeyboard::GetTickCount() {
-    return MonotonicMilliseconds();
-}
-
-void UinputKeyboard::ServiceEvents() {
-    if (serviceEvents_) {
-        serviceEvents_();
-    }
-}
-
-std::vector<std::int16_t> UinputKeyboard::DeadKeySequence(std::uint8_t character) {
-    return layout_->DeadKeySequence(character);
-}
-
-std::string UinputKeyboard::LayoutName() {
-    return layout_->Name();
 }
 
 }  // namespace reradav

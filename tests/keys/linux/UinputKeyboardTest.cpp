@@ -21,7 +21,7 @@ std::unique_ptr<XkbLayout> Us() {
 TEST(UinputKeyboard, WritesKeyEventsAndReadsTheLockLights) {
     int fds[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-    UinputKeyboard keyboard(fds[0], Us(), nullptr);
+    EvdevKeyboard keyboard(std::make_unique<UinputKeyboard>(fds[0], false), Us(), nullptr);
     keyboard.keybd_event(kVkRMenu, 0, 0);
     keyboard.keybd_event(255, 0, 0);  // no such key: nothing written
     keyboard.keybd_event('Q', 0, KeyboardPlatform::kKeyEventKeyUp);
@@ -50,16 +50,16 @@ TEST(UinputKeyboard, WritesKeyEventsAndReadsTheLockLights) {
     EXPECT_EQ(std::vector<int>({state[kVkCapital], after[kVkCapital]}),
               std::vector<int>({0x81, 0x80}));
     // Caps Lock is pressed where the layout's options put it.
-    UinputKeyboard swapped(
-        fds[0], XkbLayout::FromNames({"evdev", "pc105", "us", "", "caps:swapescape"}, nullptr),
-        nullptr);
+    EvdevKeyboard swapped(
+        std::make_unique<UinputKeyboard>(fds[0], false),
+        XkbLayout::FromNames({"evdev", "pc105", "us", "", "caps:swapescape"}, nullptr), nullptr);
     swapped.keybd_event(kVkCapital, 0, 0);
     ASSERT_EQ(read(fds[1], written, sizeof written), static_cast<ssize_t>(sizeof *written * 4));
     EXPECT_EQ(std::vector<int>({written[0].code, written[2].code}),
               std::vector({KEY_CAPSLOCK, KEY_ESC}));
     // A dead key and its base; a character the compositor's layout lacks types nothing.
-    UinputKeyboard german(fds[0], XkbLayout::FromNames({"evdev", "pc105", "de", "", ""}, nullptr),
-                          nullptr);
+    EvdevKeyboard german(std::make_unique<UinputKeyboard>(fds[0], false),
+                         XkbLayout::FromNames({"evdev", "pc105", "de", "", ""}, nullptr), nullptr);
     KeyboardEmitter emitter(german);
     ASSERT_EQ(emitter.SimKeys("\xE9\xF1"), ParseOk);
     ASSERT_EQ(read(fds[1], written, sizeof written), static_cast<ssize_t>(sizeof *written * 8));
