@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "keys/linux/KdeFakeInput.h"
 #include "keys/linux/UinputKeyboard.h"
 #include "keys/linux/WaylandKeyboard.h"
 #include "keys/linux/XTestKeyboard.h"
@@ -20,6 +21,11 @@ bool IsX11Session(const EnvLookup& env) {
     return !value("DISPLAY").empty() && value("WAYLAND_DISPLAY").empty();
 }
 
+bool IsDesktop(const EnvLookup& env, const std::string& desktop) {
+    const std::string desktops = ":" + env("XDG_CURRENT_DESKTOP").value_or("") + ":";
+    return desktops.find(":" + desktop + ":") != std::string::npos;
+}
+
 OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
     const bool x11 = IsX11Session(openers.env);
     const bool wayland = !x11 && !openers.env("WAYLAND_DISPLAY").value_or("").empty();
@@ -27,9 +33,11 @@ OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
         bool tried;
         const char* name;
         const std::function<std::unique_ptr<KeyboardPlatform>(std::string*)>& open;
-    } choices[] = {{x11, "XTest", openers.openXTest},
-                   {wayland, "Wayland virtual keyboard", openers.openWayland},
-                   {true, "uinput", openers.openUinput}};
+    } choices[] = {
+        {x11, "XTest", openers.openXTest},
+        {wayland, "Wayland virtual keyboard", openers.openWayland},
+        {wayland && IsDesktop(openers.env, "KDE"), "KWin fake input", openers.openKdeFakeInput},
+        {true, "uinput", openers.openUinput}};
     OpenedKeyboard result;
     result.reason = "No keyboard output: ";
     for (const auto& choice : choices) {
@@ -64,6 +72,18 @@ OpenedKeyboard OpenKeyboard(std::function<void()> serviceEvents) {
     openers.openWayland = [serviceEvents,
                            &layoutSource](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
         auto keyboard = WaylandKeyboard::Open(serviceEvents, nullptr, error);
+        layoutSource = keyboard ? keyboard->LayoutSource() : "";
+        return keyboard;
+    };
+    openers.openKdeFakeInput = [serviceEvents, &layoutSource, env = openers.env](
+                                   std::string* error) -> std::unique_ptr<KeyboardPlatform> {
+        const std::string dataHome = env("XDG_DATA_HOME").value_or("");
+        auto keyboard = KdeFakeInput::Open(
+            serviceEvents,
+            std::filesystem::path(dataHome.empty() ? env("HOME").value_or("") + "/.local/share"
+                                                   : dataHome) /
+                "applications",
+            error);
         layoutSource = keyboard ? keyboard->LayoutSource() : "";
         return keyboard;
     };

@@ -15,6 +15,7 @@ struct KeyboardOpeners {
     EnvLookup env;
     std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openXTest;
     std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openWayland;
+    std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openKdeFakeInput;
     std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openUinput;
 };
 
@@ -22,8 +23,12 @@ struct KeyboardOpeners {
 // type rules X11 out even then: XTest would reach only XWayland windows).
 bool IsX11Session(const EnvLookup& env);
 
+// A session of this desktop (XDG_CURRENT_DESKTOP names it, among others).
+bool IsDesktop(const EnvLookup& env, const std::string& desktop);
+
 // XTest in an X11 session; in a Wayland one the compositor's virtual keyboard where it offers
-// one; else uinput; else none, with the reasons and what to do in one line.
+// one, KWin's fake input under KDE; else uinput; else none, with the reasons and what to do in
+// one line.
 OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers);
 // The same with the real backends and the process environment.
 OpenedKeyboard OpenKeyboard(std::function<void()> serviceEvents);

@@ -182,7 +182,12 @@ run_as_desk() {
     [[ -s $dir/env ]] || die "no desk runs in $dir"
     local vars
     mapfile -t vars <"$dir/env"
-    as_user env -i PATH=/usr/bin:/bin LANG=C.UTF-8 "${vars[@]}" "$@"
+    # exec: the caller's pid is the program's, so a signal reaches it.
+    if ((EUID == 0)); then
+        exec setpriv --reuid="$DESK_USER" --regid="$DESK_USER" --clear-groups \
+            env -i PATH=/usr/bin:/bin LANG=C.UTF-8 "${vars[@]}" "$@"
+    fi
+    exec env -i PATH=/usr/bin:/bin LANG=C.UTF-8 "${vars[@]}" "$@"
 }
 
 # KWin offers its privileged interfaces to a program whose desktop entry, found by the

@@ -6,7 +6,7 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-desk=$here/../kde-desk.sh
+desk=$here/../../../tests/support/linux/kde-desk.sh
 dir=${1:-$(mktemp -d /tmp/kde-study.XXXXXX)}
 mkdir -p "$dir/bin"
 xml=$(dpkg -L plasma-wayland-protocols | grep '/fake-input.xml$') ||
