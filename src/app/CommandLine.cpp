@@ -7,7 +7,12 @@
 namespace reradav {
 namespace {
 
+#ifdef _WIN32
 constexpr std::array<std::string_view, 3> kOptions = {"--headless", "--help", "--version"};
+#else
+constexpr std::array<std::string_view, 4> kOptions = {"--headless", "--help", "--unattended",
+                                                      "--version"};
+#endif
 
 void AppendText(CommandLine& parsed, const std::string& arg) {
     parsed.text += (parsed.text.empty() ? "" : " ") + arg;
@@ -68,13 +73,29 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             parsed.action = CommandLine::Action::Version;
             return parsed;
         }
-        parsed.headless = true;
+        (option == "--unattended" ? parsed.unattended : parsed.headless) = true;
     }
     return parsed;
 }
 
 #ifdef _WIN32
-std::string UsageText() {
+std::string UsageText(std::string_view program) {
+    if (program == "reradav") {
+        return R"(Usage: reradav [/M]
+Make a bar-code scanner on a serial port type like a keyboard: each read is typed
+into the window that has the keyboard focus.
+
+  /M             start minimised (in the notification area)
+  --help         display this help and exit
+  --version      output version information and exit
+
+The port and everything else are set in the program's windows and kept in the
+settings file default.vav: beside the program when its folder is the user's own,
+else in %APPDATA%\Reradav. reradav-headless.exe does the same without windows.
+
+Exit status: 0 on an orderly end, 1 on a failure, 2 on a bad option.
+)";
+    }
     return R"(Usage: reradav-headless
 Make a bar-code scanner on a serial port type like a keyboard, without windows:
 open the saved port, type each read into the window that has the keyboard focus,
@@ -97,9 +118,9 @@ std::string VersionText() {
            "\nA serial bar-code scanner keyboard wedge for Windows.\n";
 }
 #else
-std::string UsageText() {
-    return R"(Usage: reradav [/M]
-  or:  reradav --headless
+std::string UsageText(std::string_view) {
+    return R"(Usage: reradav [/M] [--unattended]
+  or:  reradav --headless [--unattended]
 Make a bar-code scanner on a serial port type like a keyboard: each read is typed
 into the application that has the keyboard focus.
 
@@ -108,6 +129,9 @@ into the application that has the keyboard focus.
                    open the saved port, type through uinput (or X11), write the
                    port status and each read to standard error; SIGTERM, SIGINT
                    or SIGHUP end it the orderly way (settings saved)
+  --unattended   under GNOME, type through Mutter's own remote-desktop interface,
+                   which asks nothing (for kiosks that start without a person;
+                   an interface internal to GNOME, not a public one)
   --help         display this help and exit
   --version      output version information and exit
 
@@ -127,26 +151,22 @@ std::string VersionText() {
 
 #endif
 
-std::string UsageErrorText(const std::string& error) {
-#ifdef _WIN32
-    const std::string program = "reradav-headless";
-#else
-    const std::string program = "reradav";
-#endif
-    return program + ": " + error + "\nTry '" + program + " --help' for more information.\n";
+std::string UsageErrorText(const std::string& error, std::string_view program) {
+    const std::string name(program);
+    return name + ": " + error + "\nTry '" + name + " --help' for more information.\n";
 }
 
 std::optional<int> AnswerCommandLine(const CommandLine& parsed, std::ostream& out,
-                                     std::ostream& err) {
+                                     std::ostream& err, std::string_view program) {
     switch (parsed.action) {
         case CommandLine::Action::Help:
-            out << UsageText();
+            out << UsageText(program);
             return 0;
         case CommandLine::Action::Version:
             out << VersionText();
             return 0;
         case CommandLine::Action::UsageError:
-            err << UsageErrorText(parsed.error);
+            err << UsageErrorText(parsed.error, program);
             return 2;
         case CommandLine::Action::Run:
             break;

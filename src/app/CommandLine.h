@@ -3,6 +3,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace reradav {
@@ -14,6 +15,8 @@ struct CommandLine {
 
     Action action = Action::Run;
     bool headless = false;
+    // --unattended: a way of typing that asks no one (GNOME's remote desktop).
+    bool unattended = false;
     // The arguments that are not options, joined by single blanks.
     std::string text;
     // With UsageError: what is wrong, as one sentence without the program name.
@@ -25,15 +28,22 @@ struct CommandLine {
 // plain arguments. `args` excludes the program name.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
+// The program the answers name: on Windows reradav.exe (windowed) or reradav-headless.exe.
+#ifdef _WIN32
+inline constexpr std::string_view kProgramName = "reradav-headless";
+#else
+inline constexpr std::string_view kProgramName = "reradav";
+#endif
+
 // For standard output.
-std::string UsageText();
+std::string UsageText(std::string_view program = kProgramName);
 std::string VersionText();
 // For standard error after a usage error.
-std::string UsageErrorText(const std::string& error);
+std::string UsageErrorText(const std::string& error, std::string_view program = kProgramName);
 
 // Answers --help, --version and a usage error on `out` or `err`, and gives the exit status;
 // nullopt when the program is to run.
 std::optional<int> AnswerCommandLine(const CommandLine& parsed, std::ostream& out,
-                                     std::ostream& err);
+                                     std::ostream& err, std::string_view program = kProgramName);
 
 }  // namespace reradav

@@ -10,6 +10,7 @@
 #include "app/CommandLine.h"
 #include "app/Headless.h"
 #include "app/RunningCopy.h"
+#include "keys/linux/KeyboardBackend.h"
 #include "keys/linux/KeymapGuard.h"
 #include "readproc/linux/CanberraBeeper.h"
 #include "shell/linux/SettingsLocation.h"
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
     if (const auto status = AnswerCommandLine(parsed, std::cout, std::cerr)) {
         return *status;
     }
+    SetUnattended(parsed.unattended);
     // The rest of the command line ("/M") is a window switch, which headless has no use for.
     return parsed.headless ? RunHeadless(argc, argv) : RunWindowed(argc, argv, parsed.text);
 }

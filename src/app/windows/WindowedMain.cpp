@@ -31,7 +31,7 @@ namespace {
 int Answer(const CommandLine& parsed) {
     std::ostringstream out;
     std::ostringstream err;
-    const int status = *AnswerCommandLine(parsed, out, err);
+    const int status = *AnswerCommandLine(parsed, out, err, "reradav");
     const std::string text = out.str() + err.str();
     const bool redirected = ::GetFileType(::GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN;
     if (redirected || ::AttachConsole(ATTACH_PARENT_PROCESS)) {

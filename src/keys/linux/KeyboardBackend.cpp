@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "keys/linux/KdeFakeInput.h"
+#include "keys/linux/MutterRemoteDesktop.h"
 #include "keys/linux/UinputKeyboard.h"
 #include "keys/linux/WaylandKeyboard.h"
 #include "keys/linux/XTestKeyboard.h"
@@ -37,6 +38,8 @@ OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
         {x11, "XTest", openers.openXTest},
         {wayland, "Wayland virtual keyboard", openers.openWayland},
         {wayland && IsDesktop(openers.env, "KDE"), "KWin fake input", openers.openKdeFakeInput},
+        {wayland && openers.unattended && IsDesktop(openers.env, "GNOME"), "GNOME remote desktop",
+         openers.openMutter},
         {true, "uinput", openers.openUinput}};
     OpenedKeyboard result;
     result.reason = "No keyboard output: ";
@@ -54,6 +57,9 @@ OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
         result.reason += error + "; ";
     }
     result.reason += x11 ? "" : "run Reradav in an X11 session, or ";
+    result.reason += wayland && IsDesktop(openers.env, "GNOME") && !openers.unattended
+                         ? "start it with --unattended (GNOME's remote desktop), or "
+                         : "";
     result.reason += "give your user /dev/uinput: ";
     result.reason +=
         "sudo cp 70-reradav-uinput.rules /etc/udev/rules.d/ && sudo udevadm trigger "
@@ -61,9 +67,18 @@ OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
     return result;
 }
 
+namespace {
+bool unattendedAsked = false;
+}  // namespace
+
+void SetUnattended(bool unattended) {
+    unattendedAsked = unattended;
+}
+
 OpenedKeyboard OpenKeyboard(std::function<void()> serviceEvents) {
     KeyboardOpeners openers;
     openers.env = UserEnvironment();
+    openers.unattended = unattendedAsked;
     openers.openXTest = [serviceEvents](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
         return XTestKeyboard::Open(serviceEvents, error);
     };
@@ -84,6 +99,12 @@ OpenedKeyboard OpenKeyboard(std::function<void()> serviceEvents) {
                                                    : dataHome) /
                 "applications",
             error);
+        layoutSource = keyboard ? keyboard->LayoutSource() : "";
+        return keyboard;
+    };
+    openers.openMutter = [serviceEvents,
+                          &layoutSource](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
+        auto keyboard = MutterRemoteDesktop::Open(serviceEvents, error);
         layoutSource = keyboard ? keyboard->LayoutSource() : "";
         return keyboard;
     };
