@@ -1,5 +1,5 @@
 # Shared by the GNOME study clients: US-layout keycodes, keysyms, and the desk's entry.
-# Run as the desk's user: gnome-desk.sh exec DIR -- /usr/bin/python3 CLIENT …
+# Run as the desk's user: wayland-desk.sh exec DIR /usr/bin/python3 CLIENT …
 import os
 import time
 
@@ -29,7 +29,7 @@ def keysym(char):
 
 
 def entry_path():
-    return os.environ["GNOME_DESK_ENTRY_TEXT"]
+    return os.path.join(os.environ["HOME"], "entry.txt")
 
 
 def entry_text():

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 # Types into the desk's entry through org.freedesktop.portal.RemoteDesktop (keyboard
-# only), answering GNOME's consent dialog through AT-SPI. Needs `gnome-desk.sh --portal`.
+# only), answering GNOME's consent dialog through AT-SPI. Needs `DESK_PORTAL=1 wayland-desk.sh`.
 #   portal_type.py [--first none|shift|shift+wait:MS] [--by keycode|keysym] [--trials N]
 #                  [--text TEXT] [--deny] [--dump]
 import argparse

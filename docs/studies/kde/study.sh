@@ -1,12 +1,12 @@
 #!/bin/bash
-# Reruns the KDE typing study on a fresh headless desk (kde-desk.sh): builds fake-type,
+# Reruns the KDE typing study on a fresh headless desk (wayland-desk.sh): builds fake-type,
 # then types through org_kde_kwin_fake_input (refused, granted, without authenticate) and
 # through the remote-desktop portal (keycodes, keysyms), printing what reached the entry.
 # Usage: study.sh [DIR]   (as root or as the desk's user; DIR defaults to a new temp folder)
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-desk=$here/../../../tests/support/linux/kde-desk.sh
+desk=$here/../../../tests/support/linux/wayland-desk.sh
 dir=${1:-$(mktemp -d /tmp/kde-study.XXXXXX)}
 mkdir -p "$dir/bin"
 xml=$(dpkg -L plasma-wayland-protocols | grep '/fake-input.xml$') ||
@@ -19,7 +19,11 @@ gcc -Wall -Wextra -Werror -O2 -I"$build" -o "$dir/bin/fake-type" "$here/fake-typ
     "$build/fake-input.c" -lwayland-client
 cp "$dir/bin/fake-type" "$dir/bin/fake-type-ungranted"
 cp "$here/portal-type.py" "$dir/bin/"
-"$desk" grant "$dir" "$dir/bin/fake-type"
+# KWin offers fake input to the program whose desktop entry lists it (README: "The desktop entry").
+mkdir -p "$dir/.local/share/applications"
+printf '%s\n' '[Desktop Entry]' 'Name=fake-type' "Exec=$dir/bin/fake-type" 'NoDisplay=true' \
+    'X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input' \
+    >"$dir/.local/share/applications/study-fake-type.desktop"
 
 # try LABEL CMD...: runs CMD on the desk and prints what it added to the entry.
 try() {
@@ -32,7 +36,7 @@ try() {
     printf "%-40s rc=%d typed='%s'\n" "$label" "$rc" "${after#"$before"}"
 }
 
-"$desk" start "$dir"
+DESK_PORTAL=1 "$desk" start "$dir" kde
 trap '"$desk" stop "$dir"; rm -rf "$build"' EXIT
 try "fake input, not granted" "$dir/bin/fake-type-ungranted" "Hello, World!"
 try "fake input, granted, no authenticate" "$dir/bin/fake-type" -a "Hello, World!"

@@ -1,18 +1,17 @@
 #!/usr/bin/env bash
 # reradav --headless in a headless KDE Plasma Wayland session (KWin, an unprivileged user, no
-# /dev/uinput, tests/support/linux/kde-desk.sh): Reradav asks for KWin's fake input through the
-# user's desktop entry and gets it; a scan arrives in a GTK entry exactly, first character
+# /dev/uinput, tests/support/linux/wayland-desk.sh): Reradav asks for KWin's fake input through
+# the user's desktop entry and gets it; a scan arrives in a GTK entry exactly, first character
 # included, on KWin's de layout; on us the characters no key types are named in the log.
 # Usage: kde-end-to-end.sh RERADAV (exit status 77: skipped, with what is missing)
 set -euo pipefail
 reradav=$(readlink -f "$1")
-desk="$(cd "$(dirname "$0")/../../support/linux" && pwd)/kde-desk.sh"
+desk="$(cd "$(dirname "$0")/../../support/linux" && pwd)/wayland-desk.sh"
 for need in kwin_wayland socat setpriv /usr/bin/python3; do
     command -v "$need" >/dev/null || { echo "SKIPPED: $need is missing"; exit 77; }
 done
 /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0")' 2>/dev/null ||
     { echo "SKIPPED: python3-gi with GTK 3 is missing"; exit 77; }
-[ -x /usr/libexec/xdg-desktop-portal ] || { echo "SKIPPED: xdg-desktop-portal is missing"; exit 77; }
 
 dir=$(mktemp -d /tmp/reradav-kde.XXXXXX)
 chmod 755 "$dir"
@@ -39,7 +38,7 @@ entry() { [ "$(cat "$dir/entry.txt" 2>/dev/null)" = "$1" ]; }
 
 # scan LAYOUT BYTES: a desk on KWin's LAYOUT, the program on COM5 (a pty pair), one scan sent.
 scan() {
-    KDE_DESK_LAYOUT=$1 "$desk" start "$dir" >/dev/null || fail "the KDE desk did not start"
+    DESK_LAYOUT=$1 "$desk" start "$dir" kde >/dev/null || fail "the KDE desk did not start"
     user=$(stat -c %U "$dir/run")
     socat pty,raw,echo=0,link="$dir/com5" pty,raw,echo=0,link="$dir/scanner" &
     pids+=($!)
@@ -52,7 +51,7 @@ scan() {
     "$desk" exec "$dir" "$reradav" --headless 2>"$dir/reradav.log" &
     program=$!
     within 30 logged "port: Active On COM5" || fail "COM5 did not open"
-    printf "$2\r" >"$dir/scanner"
+    printf '%b\r' "$2" >"$dir/scanner"
 }
 finish() {
     kill -TERM "$program"
