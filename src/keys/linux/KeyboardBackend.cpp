@@ -2,8 +2,10 @@
 
 #include <utility>
 
+#include "common/linux/Environment.h"
 #include "keys/linux/KdeFakeInput.h"
 #include "keys/linux/MutterRemoteDesktop.h"
+#include "keys/linux/PortalRemoteDesktop.h"
 #include "keys/linux/UinputKeyboard.h"
 #include "keys/linux/WaylandKeyboard.h"
 #include "keys/linux/XTestKeyboard.h"
@@ -38,9 +40,12 @@ OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers) {
         {x11, "XTest", openers.openXTest},
         {wayland, "Wayland virtual keyboard", openers.openWayland},
         {wayland && IsDesktop(openers.env, "KDE"), "KWin fake input", openers.openKdeFakeInput},
+        {wayland && IsDesktop(openers.env, "KDE"), "KDE remote-desktop portal", openers.openPortal},
         {wayland && openers.unattended && IsDesktop(openers.env, "GNOME"), "GNOME remote desktop",
          openers.openMutter},
-        {true, "uinput", openers.openUinput}};
+        {true, "uinput", openers.openUinput},
+        {wayland && IsDesktop(openers.env, "GNOME") && !openers.unattended,
+         "GNOME remote-desktop portal", openers.openPortal}};
     OpenedKeyboard result;
     result.reason = "No keyboard output: ";
     for (const auto& choice : choices) {
@@ -105,6 +110,13 @@ OpenedKeyboard OpenKeyboard(std::function<void()> serviceEvents) {
     openers.openMutter = [serviceEvents,
                           &layoutSource](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
         auto keyboard = MutterRemoteDesktop::Open(serviceEvents, error);
+        layoutSource = keyboard ? keyboard->LayoutSource() : "";
+        return keyboard;
+    };
+    openers.openPortal = [serviceEvents,
+                          &layoutSource](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
+        auto keyboard = PortalRemoteDesktop::Open(
+            serviceEvents, ConfigHome() / "reradav" / "remote-desktop-token", error);
         layoutSource = keyboard ? keyboard->LayoutSource() : "";
         return keyboard;
     };

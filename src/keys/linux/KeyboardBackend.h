@@ -17,6 +17,7 @@ struct KeyboardOpeners {
     std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openWayland;
     std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openKdeFakeInput;
     std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openMutter;
+    std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openPortal;
     // Asked for (--unattended): a way that asks no one, GNOME's own remote desktop.
     bool unattended = false;
     std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openUinput;
@@ -30,8 +31,9 @@ bool IsX11Session(const EnvLookup& env);
 bool IsDesktop(const EnvLookup& env, const std::string& desktop);
 
 // XTest in an X11 session; in a Wayland one the compositor's virtual keyboard where it offers
-// one, KWin's fake input under KDE, GNOME's remote desktop when unattended; else uinput; else
-// none, with the reasons and what to do in one line.
+// one; under KDE KWin's fake input, else the remote-desktop portal; under GNOME its own remote
+// desktop when unattended; else uinput; else under GNOME the portal (which asks the user);
+// else none, with the reasons and what to do in one line.
 OpenedKeyboard OpenKeyboard(const KeyboardOpeners& openers);
 // --unattended for this process's keyboards.
 void SetUnattended(bool unattended);
