@@ -18,9 +18,9 @@ struct KeyboardOpeners {
     std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openKdeFakeInput;
     std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openMutter;
     std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openPortal;
+    std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openUinput;
     // Asked for (--unattended): a way that asks no one, GNOME's own remote desktop.
     bool unattended = false;
-    std::function<std::unique_ptr<KeyboardPlatform>(std::string* error)> openUinput;
 };
 
 // An X11 session: XDG_SESSION_TYPE=x11, or DISPLAY without WAYLAND_DISPLAY (a Wayland session

@@ -1,0 +1,83 @@
+#include "keys/linux/KeyboardBackend.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "keys/RecordingKeyboard.h"
+
+namespace reradav {
+namespace {
+
+// Backends by letter: x XTest, w virtual keyboard, k KWin fake input, m Mutter, p portal,
+// u uinput. Those in `opening` open; `tried` is the order they were asked in.
+struct Row {
+    const char* name;
+    std::map<std::string, std::string> env;
+    bool unattended;
+    std::string opening;
+    std::string tried;
+    std::string chosen;  // the description's way, "" for none
+};
+
+TEST(OpenKeyboard, EachSessionTriesItsWaysInOrderAndNamesTheOneUsed) {
+    const std::map<std::string, std::string> wayland = {{"WAYLAND_DISPLAY", "wayland-0"},
+                                                        {"XDG_SESSION_TYPE", "wayland"}};
+    auto with = [&](const char* desktop) {
+        auto env = wayland;
+        env["XDG_CURRENT_DESKTOP"] = desktop;
+        return env;
+    };
+    const Row rows[] = {
+        {"x11",
+         {{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "w"}, {"XDG_SESSION_TYPE", "x11"}},
+         false,
+         "xu",
+         "x",
+         "XTest"},
+        {"wlroots", wayland, false, "wu", "w", "Wayland virtual keyboard"},
+        {"kde", with("KDE"), false, "kpu", "wk", "KWin fake input"},
+        {"kde not granted", with("KDE"), false, "pu", "wkp", "KDE remote-desktop portal"},
+        {"gnome", with("ubuntu:GNOME"), false, "pu", "wu", "uinput"},
+        {"gnome without uinput", with("GNOME"), false, "p", "wup", "GNOME remote-desktop portal"},
+        {"gnome unattended", with("GNOME"), true, "mpu", "wm", "GNOME remote desktop"},
+        {"gnome unattended refused", with("GNOME"), true, "p", "wmu", ""},
+        {"console", {}, true, "p", "u", ""},
+    };
+    for (const Row& row : rows) {
+        std::string tried;
+        auto opener = [&](char letter) {
+            return [&tried, &row, letter](std::string* error) -> std::unique_ptr<KeyboardPlatform> {
+                tried += letter;
+                *error = std::string(1, letter) + " failed";
+                return row.opening.find(letter) == std::string::npos
+                           ? nullptr
+                           : std::make_unique<RecordingKeyboard>();
+            };
+        };
+        KeyboardOpeners openers{[&row](const char* name) -> std::optional<std::string> {
+                                    const auto it = row.env.find(name);
+                                    return it == row.env.end() ? std::nullopt
+                                                               : std::optional(it->second);
+                                },
+                                opener('x'),
+                                opener('w'),
+                                opener('k'),
+                                opener('m'),
+                                opener('p'),
+                                opener('u')};
+        openers.unattended = row.unattended;
+        const OpenedKeyboard opened = OpenKeyboard(openers);
+        EXPECT_EQ(tried, row.tried) << row.name;
+        EXPECT_EQ(opened.description.substr(0, opened.description.find(',')), row.chosen)
+            << row.name;
+        if (row.chosen.empty()) {
+            EXPECT_NE(opened.reason.find(std::string(1, row.tried.back()) + " failed"),
+                      std::string::npos)
+                << row.name << ": " << opened.reason;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace reradav
