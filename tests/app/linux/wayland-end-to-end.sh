@@ -11,12 +11,10 @@ desktop=$1
 reradav=$(readlink -f "$2")
 support="$(cd "$(dirname "$0")/../../support/linux" && pwd)"
 desk="$support/wayland-desk.sh"
-compositor=$([ "$desktop" = kde ] && echo kwin_wayland || echo mutter)
-for need in $compositor socat setpriv /usr/bin/python3; do
+# The desk says what else is missing when it cannot start.
+for need in "$([ "$desktop" = kde ] && echo kwin_wayland || echo mutter)" socat setpriv; do
     command -v "$need" >/dev/null || { echo "SKIPPED: $need is missing"; exit 77; }
 done
-/usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0")' 2>/dev/null ||
-    { echo "SKIPPED: python3-gi with GTK 3 is missing"; exit 77; }
 
 dir=$(mktemp -d /tmp/reradav-wayland.XXXXXX)
 chmod 755 "$dir"
@@ -32,11 +30,10 @@ fail() {
     sed 's/^/  log: /' "$dir/reradav.log" >&2 || true
     exit 1
 }
-within() {
-    local limit=$1
+within() {  # within SECONDS COMMAND...: until COMMAND succeeds; the limit only ends a hang
+    local tenths=$(($1 * 10))
     shift
-    for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done
-    return 1
+    for _ in $(seq "$tenths"); do "$@" && return 0; sleep 0.1; done && return 1
 }
 logged() { grep -qF -- "$1" "$dir/reradav.log"; }
 entry() { [ "$(cat "$dir/entry.txt" 2>/dev/null)" = "$1" ]; }
