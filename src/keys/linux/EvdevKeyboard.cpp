@@ -14,6 +14,12 @@ EvdevKeyboard::EvdevKeyboard(std::unique_ptr<KeySink> sink, std::unique_ptr<XkbL
       serviceEvents_(std::move(serviceEvents)),
       layoutSource_(std::move(layoutSource)) {}
 
+EvdevKeyboard::~EvdevKeyboard() {
+    for (const std::uint16_t code : down_) {
+        sink_->Key(code, false);
+    }
+}
+
 std::int16_t EvdevKeyboard::VkKeyScanA(std::uint8_t character) {
     return layout_->KeyValue(character);
 }
@@ -44,6 +50,11 @@ void EvdevKeyboard::keybd_event(std::uint8_t vk, std::uint8_t /*scan*/, std::uin
         capsTrustedUntil_ = GetTickCount() + kCapsEchoWaitMs;
     }
     sink_->Key(code, press);
+    if (press) {
+        down_.insert(code);
+    } else {
+        down_.erase(code);
+    }
 }
 
 // The lights follow the lock state shared by all keyboards, which counting our own Caps Lock

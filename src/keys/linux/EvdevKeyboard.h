@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +32,10 @@ class EvdevKeyboard : public KeyboardPlatform {
     // `layoutSource` says where the layout was found ("GNOME settings", …), or "".
     EvdevKeyboard(std::unique_ptr<KeySink> sink, std::unique_ptr<XkbLayout> layout,
                   std::function<void()> serviceEvents, std::string layoutSource = "");
+    // Releases every key still down: the compositor keeps a key of a gone client down.
+    ~EvdevKeyboard() override;
+    EvdevKeyboard(const EvdevKeyboard&) = delete;
+    EvdevKeyboard& operator=(const EvdevKeyboard&) = delete;
 
     std::int16_t VkKeyScanA(std::uint8_t character) override;
     std::uint32_t MapVirtualKeyA(std::uint32_t code, std::uint32_t mapType) override;
@@ -52,6 +57,7 @@ class EvdevKeyboard : public KeyboardPlatform {
     std::unique_ptr<XkbLayout> layout_;
     std::function<void()> serviceEvents_;
     std::string layoutSource_;
+    std::set<std::uint16_t> down_;
     KeyboardState state_{};
     static constexpr std::uint32_t kCapsEchoWaitMs = 1000;
     bool capsLock_ = false;

@@ -185,9 +185,6 @@ std::unique_ptr<EvdevKeyboard> KdeFakeInput::Open(std::function<void()> serviceE
 }
 
 KdeFakeInput::~KdeFakeInput() {
-    for (const std::uint16_t code : std::set(down_)) {
-        Key(code, false);
-    }
     org_kde_kwin_fake_input_destroy(input_);
     wl_display_roundtrip(display_);
     wl_display_disconnect(display_);
@@ -195,11 +192,6 @@ KdeFakeInput::~KdeFakeInput() {
 
 void KdeFakeInput::Key(std::uint16_t code, bool press) {
     org_kde_kwin_fake_input_keyboard_key(input_, code, press ? 1 : 0);
-    if (press) {
-        down_.insert(code);
-    } else {
-        down_.erase(code);
-    }
     wl_display_flush(display_);
 }
 

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "keys/linux/EvdevKeyboard.h"
@@ -38,7 +37,6 @@ class KdeFakeInput : public KeySink {
 
     wl_display* display_;
     org_kde_kwin_fake_input* input_;
-    std::set<std::uint16_t> down_;  // released at the end: KWin keeps a key down for the seat
 };
 
 // The desktop entry that grants `program` (an absolute path) KWin's fake input, written whole

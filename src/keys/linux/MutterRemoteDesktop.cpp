@@ -63,20 +63,12 @@ MutterRemoteDesktop::MutterRemoteDesktop(std::unique_ptr<QDBusInterface> session
     : session_(std::move(session)) {}
 
 MutterRemoteDesktop::~MutterRemoteDesktop() {
-    for (const std::uint16_t code : std::set(down_)) {
-        Key(code, false);
-    }
     session_->call("Stop");
 }
 
 // In order, each answered: a key the compositor refused is not taken for typed.
 void MutterRemoteDesktop::Key(std::uint16_t code, bool press) {
     session_->call("NotifyKeyboardKeycode", static_cast<uint>(code), press);
-    if (press) {
-        down_.insert(code);
-    } else {
-        down_.erase(code);
-    }
 }
 
 }  // namespace reradav

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "keys/linux/EvdevKeyboard.h"
@@ -31,7 +30,6 @@ class MutterRemoteDesktop : public KeySink {
     explicit MutterRemoteDesktop(std::unique_ptr<QDBusInterface> session);
 
     std::unique_ptr<QDBusInterface> session_;
-    std::set<std::uint16_t> down_;  // released at the end
 };
 
 }  // namespace reradav

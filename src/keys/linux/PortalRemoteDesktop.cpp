@@ -169,9 +169,6 @@ std::unique_ptr<EvdevKeyboard> PortalRemoteDesktop::Open(std::function<void()> s
 }
 
 PortalRemoteDesktop::~PortalRemoteDesktop() {
-    for (const std::uint16_t code : std::set(down_)) {
-        Key(code, false);
-    }
     QDBusMessage close = QDBusMessage::createMethodCall(kPortal, session_,
                                                         "org.freedesktop.portal.Session", "Close");
     QDBusConnection::sessionBus().call(close, QDBus::Block, kSetUpMs);
@@ -179,11 +176,6 @@ PortalRemoteDesktop::~PortalRemoteDesktop() {
 
 void PortalRemoteDesktop::Key(std::uint16_t code, bool press) {
     Notify(session_, code, press);
-    if (press) {
-        down_.insert(code);
-    } else {
-        down_.erase(code);
-    }
 }
 
 }  // namespace reradav

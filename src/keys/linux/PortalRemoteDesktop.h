@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 
 #include <QString>
@@ -33,7 +32,6 @@ class PortalRemoteDesktop : public KeySink {
     explicit PortalRemoteDesktop(QString session) : session_(std::move(session)) {}
 
     QString session_;
-    std::set<std::uint16_t> down_;  // released at the end: the portal keeps them down
 };
 
 }  // namespace reradav
