@@ -32,7 +32,7 @@ def until(what, test, deadline):
         time.sleep(0.05)
 
 
-def main():
+if __name__ == "__main__":
     title, deadline = sys.argv[1], time.monotonic() + float(sys.argv[2])
     until(f"a window '{title}' on AT-SPI", lambda: frame(title) is not None, deadline)
     bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
@@ -47,7 +47,3 @@ def main():
     active = lambda: frame(title).get_state_set().contains(Atspi.StateType.ACTIVE)  # noqa: E731
     until(f"'{title}' to get the keyboard focus", active, deadline)
     call(path, SESSION, "Stop")
-
-
-if __name__ == "__main__":
-    main()

@@ -1,6 +1,6 @@
-"""Answers GNOME's remote-desktop consent dialog through AT-SPI, as a user would: ticks "Allow
-remote interaction" (once: AT-SPI reports the state late, and a second toggle unticks it), then
-presses Share. Exits 1 when no such dialog came within the time given (seconds, default 20)."""
+# Answers GNOME's remote-desktop consent dialog through AT-SPI, as a user would: ticks "Allow
+# remote interaction" (once: AT-SPI reports the state late, and a second toggle unticks it), then
+# presses Share. Exits 1 when no such dialog came within the time given (seconds, default 20).
 import sys
 import time
 import warnings
@@ -37,7 +37,7 @@ def act(node, name):
 
 
 def states(node):
-    return {s.value_nick for s in node.get_state_set().get_states()}
+    return {state.value_nick for state in node.get_state_set().get_states()}
 
 
 end = time.monotonic() + (float(sys.argv[1]) if len(sys.argv) > 1 else 20)
