@@ -47,12 +47,13 @@ scan() {
     pids+=($!)
     within 10 test -e "$dir/com5" || fail "socat made no pty pair"
     chown "$user" "$(readlink -f "$dir/com5")"
-    mkdir -p "$dir/.config/reradav"
+    mkdir -p "$dir/.config/reradav" && rm -f "$dir/entry.txt"
     printf '[Reradav]\r\nComPort=5\r\nDevice5=%s\r\nPostamble=\r\nRemoveReturns=1\r\n' \
         "$dir/com5" >"$dir/.config/reradav/default.vav"
     chown -R "$user" "$dir/.config"
-    rm -f "$dir/entry.txt"
-    "$desk" exec "$dir" "$reradav" --headless ${2:-} 2>"$dir/reradav.log" &
+    # The sanitizers' settings pass the desk's clean environment (the asan build's leak list).
+    "$desk" exec "$dir" env ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" \
+        "$reradav" --headless ${2:-} 2>"$dir/reradav.log" &
     program=$!
     if [ "${DESK_PORTAL:-}" = 1 ] && [ "$desktop" = gnome ]; then
         "$desk" exec "$dir" /usr/bin/python3 "$support/portal-consent.py" ||
@@ -76,8 +77,8 @@ typed() {  # typed TEXT WAY: the entry holds TEXT, and the log names the way
 if [ "$desktop" = kde ]; then
     DESK_LAYOUT=de scan 'Hello, World! @ Gr\xfc\xdfe 123'
     typed 'Hello, World! @ Grüße 123' "KWin fake input"
-    grant="$dir/.local/share/applications/io.github.reradav.Reradav-fake-input.desktop"
-    grep -qx "Exec=$reradav" "$grant" || fail "no desktop entry granting $reradav"
+    grep -qx "Exec=$reradav" "$dir/.local/share/applications/io.github.reradav.Reradav-fake-input.desktop" ||
+        fail "no desktop entry granting $reradav"
     finish
     scan '\xf1 \xe9 \x80 ok'
     typed '   ok' "KWin fake input"
