@@ -74,7 +74,9 @@ std::optional<QVariantMap> Ask(const char* method, QVariantList args, QVariantMa
     }
     const QDeadlineTimer deadline(waitMs);
     while (!answer.answered && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        // No user input meanwhile: the windows are not made yet.
+        QCoreApplication::processEvents(
+            QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents, 50);
     }
     bus.disconnect(kPortal, path, "org.freedesktop.portal.Request", "Response", &answer,
                    SLOT(Response(uint, QVariantMap)));
