@@ -27,12 +27,7 @@ TEST(OpenKeyboard, EachSessionTriesItsWaysInOrderAndNamesTheOneUsed) {
                                                   {"XDG_CURRENT_DESKTOP", desktop}};
     };
     const Row rows[] = {
-        {"x11",
-         {{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "w"}, {"XDG_SESSION_TYPE", "x11"}},
-         false,
-         "xu",
-         "x",
-         "XTest"},
+        {"x11", {{"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "x11"}}, false, "xu", "x", "XTest"},
         {"wlroots", with("sway"), false, "wu", "w", "Wayland virtual keyboard"},
         {"kde", with("KDE"), false, "kpu", "wk", "KWin fake input"},
         {"kde not granted", with("KDE"), false, "pu", "wkp", "KDE remote-desktop portal"},
@@ -53,18 +48,12 @@ TEST(OpenKeyboard, EachSessionTriesItsWaysInOrderAndNamesTheOneUsed) {
                            : std::make_unique<RecordingKeyboard>();
             };
         };
-        KeyboardOpeners openers{[&row](const char* name) -> std::optional<std::string> {
-                                    const auto it = row.env.find(name);
-                                    return it == row.env.end() ? std::nullopt
-                                                               : std::optional(it->second);
-                                },
-                                opener('x'),
-                                opener('w'),
-                                opener('k'),
-                                opener('m'),
-                                opener('p'),
-                                opener('u')};
-        openers.unattended = row.unattended;
+        auto env = [&row](const char* name) -> std::optional<std::string> {
+            const auto it = row.env.find(name);
+            return it == row.env.end() ? std::nullopt : std::optional(it->second);
+        };
+        const KeyboardOpeners openers{env,         opener('x'), opener('w'), opener('k'),
+                                      opener('m'), opener('p'), opener('u'), row.unattended};
         const OpenedKeyboard opened = OpenKeyboard(openers);
         EXPECT_EQ(tried, row.tried) << row.name;
         EXPECT_EQ(opened.description.substr(0, opened.description.find(',')), row.chosen)

@@ -6,7 +6,6 @@
 //   command TITLE ID                     a menu command
 //   click TITLE TEXT                     the button (or check box) with that caption
 //   set TITLE ID TEXT                    a control's text (UTF-8)
-//   select TITLE ID INDEX                a list entry, as the user picks it
 //   text TITLE ID                        prints a control's text (UTF-8); ID 65535 a message
 //   close TITLE | minimize TITLE         the window manager's close box, minimise button
 //   tray TITLE MESSAGE                   a mouse message on the tray icon (0x203 double-click)
@@ -105,11 +104,6 @@ int Run(const std::vector<std::wstring>& args) {
     } else if (verb == L"set" && args.size() == 4) {
         ::SendMessageW(::GetDlgItem(window, id), WM_SETTEXT, 0,
                        reinterpret_cast<LPARAM>(args[3].c_str()));
-    } else if (verb == L"select" && args.size() == 4) {
-        HWND list = ::GetDlgItem(window, id);
-        ::SendMessageW(list, CB_SETCURSEL, std::wcstol(args[3].c_str(), nullptr, 10), 0);
-        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, CBN_SELENDOK),
-                       reinterpret_cast<LPARAM>(list));
     } else if (verb == L"text" && args.size() == 3) {
         std::printf("%s\n", reradav::WideToUtf8(TextOf(::GetDlgItem(window, id))).c_str());
     } else if (verb == L"close") {
