@@ -53,15 +53,10 @@ std::filesystem::path ProgramPathFor(const std::filesystem::path& exeLink) {
     return target;
 }
 
-SettingsPlace SettingsPlaceNow() {
-    ProgramFolder folder{ProgramPathFor().parent_path()};
-    const std::filesystem::path beside = folder.path / kSettingsFileName;
+SettingsPlace PrepareSettingsPlace(SettingsPlace place,
+                                   const std::filesystem::path& programFolder) {
     std::error_code ec;
-    folder.writable = !folder.path.empty() && ::access(folder.path.c_str(), W_OK) == 0;
-    folder.othersCanWrite = OthersCanWrite(folder.path) || OthersCanWrite(beside);
-    folder.hasSettings = std::filesystem::is_regular_file(beside, ec);
-    SettingsPlace place = SettingsPlaceFor(folder, UserEnvironment());
-    if (place.file.parent_path() != folder.path) {
+    if (place.file.parent_path() != programFolder) {
         MakePrivateFolders(place.file.parent_path());
     }
     if (!place.startFrom.empty() && !std::filesystem::exists(place.file, ec)) {
@@ -76,6 +71,16 @@ SettingsPlace SettingsPlaceNow() {
         }
     }
     return place;
+}
+
+SettingsPlace SettingsPlaceNow() {
+    ProgramFolder folder{ProgramPathFor().parent_path()};
+    const std::filesystem::path beside = folder.path / kSettingsFileName;
+    std::error_code ec;
+    folder.writable = !folder.path.empty() && ::access(folder.path.c_str(), W_OK) == 0;
+    folder.othersCanWrite = OthersCanWrite(folder.path) || OthersCanWrite(beside);
+    folder.hasSettings = std::filesystem::is_regular_file(beside, ec);
+    return PrepareSettingsPlace(SettingsPlaceFor(folder, UserEnvironment()), folder.path);
 }
 
 }  // namespace reradav

@@ -20,8 +20,10 @@ SettingsPlace SettingsPlaceFor(const ProgramFolder& folder, const EnvLookup& env
 // "<path> (deleted)": the suffix is dropped, since the new file there is what should start.
 std::filesystem::path ProgramPathFor(const std::filesystem::path& exeLink = "/proc/self/exe");
 
-// SettingsPlaceFor this process. The per-user folder is made, and a missing per-user file is
-// copied from `startFrom` (its mode 0600); a failed copy is said in `why`.
+// Makes the per-user folder of `place` (private) unless it is the program's, and copies a
+// missing per-user file from `startFrom` (mode 0600); a failed copy is said in `why`.
+SettingsPlace PrepareSettingsPlace(SettingsPlace place, const std::filesystem::path& programFolder);
+// SettingsPlaceFor this process, prepared.
 SettingsPlace SettingsPlaceNow();
 
 }  // namespace reradav

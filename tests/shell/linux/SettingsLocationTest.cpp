@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/FakeEnvironment.h"
+#include "support/TempFolder.h"
 
 namespace reradav {
 
@@ -33,6 +34,28 @@ TEST(SettingsLocation, BesideAPortableProgramElseInTheConfigHome) {
     }
     EXPECT_EQ(SettingsPlaceNow().file, ProgramPathFor().parent_path() / "default.vav")
         << "a portable build";
+}
+
+// An administrator's file starts a user's settings: copied once, private, never over the user's
+// own; a copy that fails is said.
+TEST(SettingsLocation, TheFirstSettingsAreAPrivateCopyOfTheTrustedFile) {
+    test::TempFolder temp;
+    test::WriteBytes(temp / "default.vav", "[Reradav]\r\nComPort=3\r\n");
+    SettingsPlace place{temp / "home/.config/reradav/default.vav", temp / "default.vav", ""};
+    EXPECT_EQ(PrepareSettingsPlace(place, temp.path()).why, "");
+    EXPECT_EQ(test::ReadBytes(place.file), "[Reradav]\r\nComPort=3\r\n");
+    EXPECT_EQ(fs::status(place.file).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(place.file.parent_path()).permissions() & fs::perms::all,
+              fs::perms::owner_all);
+    test::WriteBytes(place.file, "mine");
+    EXPECT_EQ(PrepareSettingsPlace(place, temp.path()).why, "");
+    EXPECT_EQ(test::ReadBytes(place.file), "mine");
+    place.file = temp / "other/default.vav";
+    place.startFrom = temp / "gone.vav";
+    EXPECT_EQ(PrepareSettingsPlace(place, temp.path())
+                  .why.rfind("Cannot start from " + place.startFrom.string(), 0),
+              0u);
 }
 
 }  // namespace reradav
