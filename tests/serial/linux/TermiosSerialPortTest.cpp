@@ -181,5 +181,31 @@ TEST_F(PortTest, ReceivesSendsAndHangsUp) {
     EXPECT_EQ(port.LastError().description, tty + ": Device disconnected");
 }
 
+// A scanner in Opto-RS mode signals with DSR: each change is told once, only while watched (the
+// modem lines come through the seam: a pty has none).
+TEST_F(PortTest, DsrChangesAreToldOnceEachAndOnlyWhileWatched) {
+    struct OptoRsPort : Port {
+        using Port::Port;
+        int ReadModemLines(int, int& out) override { return out = lines, 0; }
+        int lines = 0;
+    } opto{devices};
+    opto.SetCommPort(5);
+    int told = 0;
+    opto.SetOnComm([&] { told += opto.CommEvent() == opto.comEvDSR ? 1 : 100; });
+    opto.SetWatchDsr(true);
+    ASSERT_TRUE(opto.SetPortOpen(true)) << opto.LastError().description;
+    opto.lines = TIOCM_DSR;
+    ASSERT_TRUE(Pump([&] { return told >= 1; }));
+    opto.lines |= TIOCM_CTS;
+    Pump([&] { return false; }, 100ms);  // five polls: none tells
+    opto.lines = 0;
+    ASSERT_TRUE(Pump([&] { return told >= 2; }));
+    EXPECT_EQ(told, 2) << "DSR up and down, CTS not at all";
+    opto.SetWatchDsr(false);
+    opto.lines = TIOCM_DSR;
+    Pump([&] { return false; }, 100ms);
+    EXPECT_EQ(told, 2);
+}
+
 }  // namespace
 }  // namespace reradav
