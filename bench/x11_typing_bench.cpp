@@ -1,6 +1,9 @@
-// Typing into a real X window: the rate over one long read, and the latency from the last
-// byte written to the pseudo-terminal to the first key at the target.
+// Typing into a real X window: the rate over one long read, the latency from the last byte
+// written to the pseudo-terminal to the first key at the target, and how soon the program,
+// quit in the middle of a read that would type for a minute, stops typing and ends.
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <QCoreApplication>
 #include <QThread>
 #include <algorithm>
@@ -13,6 +16,7 @@
 
 #include "common/CodePage1252.h"
 #include "common/Utf8ToWindows1252.h"
+#include "support/TempFolder.h"
 #include "support/X11Wedge.h"
 
 using reradav::test::X11Wedge;
@@ -133,6 +137,84 @@ std::vector<std::string> Characters(const std::string& ascii) {
     return out;
 }
 
+// Each run starts the program headless on a pseudo-terminal of its own, sends 20,000
+// characters, and once 200 have arrived sends the quit signal: the times from the signal to
+// the last key at the target and to the program's end, and the characters typed after it.
+void QuitDuringARead(X11Wedge& wedge, int runs) {
+    using reradav::test::ReadBytes;
+    reradav::test::TempFolder folder;
+    reradav::test::ScannerPty pty;
+    std::string error;
+    if (!pty.Open(&error)) {
+        std::printf("quit during a read: %s\n", error.c_str());
+        return;
+    }
+    const std::filesystem::path program = folder / "reradav";
+    std::filesystem::copy_file(RERADAV_PROGRAM_PATH, program);
+    setenv("XDG_RUNTIME_DIR", folder.path().c_str(), 1);  // kept out of the user's session
+    setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+    const std::string log = program.string() + ".log";
+    double stopTotal = 0, stopWorst = 0, endTotal = 0, endWorst = 0;
+    std::size_t afterWorst = 0;
+    for (int run = 0; run < runs; ++run) {
+        reradav::test::WriteBytes(
+            folder / "default.vav",
+            "[Reradav]\r\nComPort=16\r\nDevice16=" + pty.SlavePath() + "\r\nPostamble=\r\n");
+        reradav::test::WriteBytes(log, "");
+        const pid_t pid = reradav::test::Spawn(
+            "/bin/sh", {"-c", "exec \"$0\" --headless 2>>\"$0.log\"", program.string()});
+        const bool active = reradav::test::WaitUntil(
+            [&] { return ReadBytes(log).find("port: Active") != std::string::npos; },
+            std::chrono::seconds(20));
+        wedge.ClearReceived();
+        pty.Scan(std::string(20000, 'z'));
+        const bool typing =
+            active && reradav::test::WaitUntil([&] { return wedge.Received().size() >= 200; },
+                                               std::chrono::seconds(10));
+        if (!typing) {
+            std::printf("quit during a read: the program did not type: %s\n",
+                        ReadBytes(log).c_str());
+            reradav::test::Stop(pid);
+            return;
+        }
+        const std::size_t atQuit = wedge.Received().size();
+        const auto quit = Clock::now();
+        kill(pid, SIGTERM);
+        std::size_t size = atQuit;
+        Clock::time_point lastKey = quit;
+        int status = 0;
+        pid_t ended = 0;
+        while ((ended = waitpid(pid, &status, WNOHANG)) == 0 &&
+               Clock::now() - quit < std::chrono::minutes(2)) {
+            if (struct stat st{}; stat(wedge.OutputPath().c_str(), &st) == 0 &&
+                                  static_cast<std::size_t>(st.st_size) != size) {
+                size = static_cast<std::size_t>(st.st_size);
+                lastKey = Clock::now();
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        if (ended != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::printf("quit during a read: the program did not end well: %s\n",
+                        ReadBytes(log).c_str());
+            if (ended != pid) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+            return;
+        }
+        const double stopMs = Ms(lastKey - quit);
+        const double endMs = Ms(Clock::now() - quit);
+        stopTotal += stopMs, stopWorst = std::max(stopWorst, stopMs);
+        endTotal += endMs, endWorst = std::max(endWorst, endMs);
+        afterWorst = std::max(afterWorst, wedge.Received().size() - atQuit);
+    }
+    std::printf(
+        "quit during a 20,000-character read, over %d runs: typing stopped mean %.0f ms, worst "
+        "%.0f ms after the signal (grace 2000); the program ended mean %.0f ms, worst %.0f ms; "
+        "at most %zu characters typed after the signal\n",
+        runs, stopTotal / runs, stopWorst, endTotal / runs, endWorst, afterWorst);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -182,5 +264,8 @@ int main(int argc, char** argv) {
         "latency last byte -> first key over %zu scans: p50 %.1f ms, p99 %.1f ms "
         "(target p99 <= 210)\n",
         latencies.size(), latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100]);
+
+    wedge.StopWedge();  // its keys given back: the program types alone
+    QuitDuringARead(wedge, 5);
     return 0;
 }
