@@ -7,29 +7,21 @@ namespace reradav {
 using Lines = std::vector<std::string>;
 
 // Each subject keeps its place and its own sentence: one clearing its message leaves the
-// others', and one speaking again does not move to the end.
+// others', and one speaking again does not move to the end. Capitals are Windows-1252's.
 TEST(StatusLine, SubjectsAreKeptApartInTheOrderTheyFirstSpoke) {
     StatusLine line;
-    line.Set("keyboard", "cannot type '\xF1' on layout us");
-    line.Set("port state", "port error: COM3: Access is denied");
-    EXPECT_EQ(line.Sentences(),
-              Lines({"Cannot type '\xF1' on layout us.", "Port error: COM3: Access is denied."}));
-    line.Set("keyboard", "");
-    line.Set("settings",
-             "\xE9"
-             "chec");
-    line.Set("keyboard",
-             "\x9A"
-             "koda");
+    for (const auto& [subject, text] : {std::pair("keyboard", "x"),
+                                        {"port", "\xE9t\xE9"},
+                                        {"keyboard", ""},
+                                        {"save", "no"},
+                                        {"keyboard",
+                                         "\x9A"
+                                         "a"}}) {
+        line.Set(subject, text);
+    }
     EXPECT_EQ(line.Sentences(), Lines({"\x8A"
-                                       "koda.",
-                                       "Port error: COM3: Access is denied.",
-                                       "\xC9"
-                                       "chec."}));
-    line.Set("port state", "");
-    line.Set("settings", "");
-    line.Set("keyboard", "");
-    EXPECT_TRUE(line.Sentences().empty());
+                                       "a.",
+                                       "\xC9t\xE9.", "No."}));
 }
 
 }  // namespace reradav

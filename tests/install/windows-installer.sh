@@ -26,8 +26,7 @@ runonce='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 appdata=$(wine cmd /c echo %APPDATA%)
 settings="$drive_c/${appdata#C:\\}"
 settings="${settings//\\//}/Reradav"
-[ ! -e "$instdir" ] || { echo "FAIL: Reradav is installed in this prefix already" >&2; exit 1; }
-[ ! -e "$settings" ] || { echo "FAIL: $settings exists already: a prefix of its own, please" >&2; exit 1; }
+[ ! -e "$instdir" ] && [ ! -e "$settings" ] || { echo "FAIL: not a prefix of its own" >&2; exit 1; }
 cleanup() {
     [ ! -f "$instdir/Uninstall.exe" ] || wine "C:\\Program Files\\Reradav\\Uninstall.exe" /S \
         '_?=C:\Program Files\Reradav' >/dev/null || true

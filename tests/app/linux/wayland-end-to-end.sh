@@ -16,8 +16,7 @@ for need in "$([ "$desktop" = kde ] && echo kwin_wayland || echo mutter)" socat 
     command -v "$need" >/dev/null || { echo "SKIPPED: $need is missing"; exit 77; }
 done
 
-dir=$(mktemp -d /tmp/reradav-wayland.XXXXXX)
-chmod 755 "$dir"
+dir=$(mktemp -d /tmp/reradav-wayland.XXXXXX)  # the desk gives it to its user
 pids=()
 cleanup() {
     kill "${pids[@]}" 2>/dev/null || true
@@ -65,8 +64,7 @@ scan() {
 finish() {
     kill -TERM "$program"
     wait "$program" || fail "exit status $? after SIGTERM"
-    kill "${pids[@]}" 2>/dev/null || true
-    pids=()
+    kill "${pids[@]}" 2>/dev/null && pids=()
     "$desk" stop "$dir" >/dev/null
 }
 typed() {  # typed TEXT WAY: the entry holds TEXT, and the log names the way

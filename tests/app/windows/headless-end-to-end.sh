@@ -9,12 +9,6 @@ headless=$1 target=$2 scanner="$3/com17"
 source "$(dirname "$0")/../../support/windows/session.sh"
 runonce='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 trap 'cleanup_session; "$root/tools/wine-run" reg delete "$runonce" /v Reradav /f >/dev/null 2>&1' EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    sed 's/^/  log: /' "$work/log" >&2 || true
-    exit 1
-}
-typed() { [ "$(cat "$work/typed.txt" 2>/dev/null)" = "$(printf "$1")" ]; }
 
 start_target "$target" || fail "the EDIT window did not open"
 start_headless "$headless" '[Reradav]\r\nComPort=16\r\nRemoveReturns=1\r\nPostamble={ENTER}\r\n'`

@@ -9,13 +9,8 @@
 set -euo pipefail
 package=$1 target=$2 driver=$3 scanner="$4/com17"
 source "$(dirname "$0")/../../support/windows/session.sh"
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 drive() { "$root/tools/wine-run" "$driver" "$@"; }
 shown() { drive text "$@" | tr -d '\r'; }
-typed() { [ "$(cat "$work/typed.txt" 2>/dev/null)" = "$(printf "$1")" ]; }
 saved() { grep -q "^$1"$'\r$' "$work/default.vav"; }
 main='Reradav (Active On COM16)'
 settings='[Reradav]\r\nComPort=16\r\nPostamble={TAB}\r\nRemoveReturns=1\r\nKeyTrans128=\x80\r\n'

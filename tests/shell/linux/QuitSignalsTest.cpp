@@ -13,7 +13,8 @@ volatile std::sig_atomic_t before = 0;  // signals the handler from before the o
 // Many signals, also one during the save, make one orderly quit; the handlers from before are
 // back afterwards.
 TEST(QuitSignals, ManySignalsMakeOneQuitAndTheOldHandlersComeBack) {
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    const int all[] = {SIGTERM, SIGINT, SIGHUP};
+    for (const int signal : all) {
         std::signal(signal, [](int) { before = before + 1; });
     }
     int quits = 0;
@@ -23,20 +24,18 @@ TEST(QuitSignals, ManySignalsMakeOneQuitAndTheOldHandlersComeBack) {
             std::raise(SIGINT);  // a second Ctrl+C while the settings are saved
         });
         ASSERT_TRUE(quit.Installed());
-        std::raise(SIGTERM);
-        std::raise(SIGHUP);
+        std::raise(SIGTERM), std::raise(SIGHUP);
         while (quits == 0) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
         }
         QCoreApplication::processEvents();  // delivers the signal raised during the quit
-        EXPECT_EQ(quits, 1);
-        EXPECT_EQ(before, 0);
+        EXPECT_EQ(std::pair(quits, static_cast<int>(before)), std::pair(1, 0));
     }
-    std::raise(SIGHUP);
-    EXPECT_EQ(before, 1);
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    for (const int signal : all) {
+        std::raise(signal);
         std::signal(signal, SIG_DFL);
     }
+    EXPECT_EQ(before, 3);
 }
 
 }  // namespace

@@ -120,6 +120,7 @@ int Run(const std::vector<std::wstring>& args) {
     } else if (verb == L"focus") {
         ::SetForegroundWindow(window);
     } else {
+        std::fputs("window-driver: bad command line\n", stderr);
         return 2;
     }
     return 0;
@@ -136,9 +137,5 @@ int main() {
         std::fputs("usage: window_driver VERB TITLE [ARGUMENTS] (see the source)\n", stderr);
         return 2;
     }
-    const int status = Run(args);
-    if (status == 2) {
-        std::fputs("window-driver: bad command line\n", stderr);
-    }
-    return status;
+    return Run(args);
 }

@@ -12,12 +12,17 @@ trap cleanup_session EXIT
 
 # Waits up to a limit for a condition; the limit only ends a hang.
 within() {
-    local limit=$1
+    local tenths=$(($1 * 10))
     shift
-    for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done
-    return 1
+    for _ in $(seq "$tenths"); do "$@" && return 0; sleep 0.1; done && return 1
 }
 logged() { grep -qF -- "$1" "$work/log"; }
+typed() { [ "$(cat "$work/typed.txt" 2>/dev/null)" = "$(printf "$1")" ]; }
+fail() {  # with the program's log, when it wrote one
+    echo "FAIL: $*" >&2
+    sed 's/^/  log: /' "$work/log" >&2 2>/dev/null || true
+    exit 1
+}
 
 # start_target EDIT_TARGET.EXE: the window, its text in $work/typed.txt as UTF-8.
 start_target() {
