@@ -1,63 +1,67 @@
 #include "keys/KeyboardEmitter.h"
 
 #include <gtest/gtest.h>
-#include <string>
+#include <set>
+#include <tuple>
 
-#include "keys/RecordingKeyboard.h"
 #include "support/Fakes.h"
+#include "support/TypedText.h"
 
 namespace reradav {
+namespace {
 
-// A quit lets typing go on for two seconds, then lets go of the keys and types no more.
-TEST(SimKeys, AQuitStopsTypingAfterTheGraceWithNoKeyDown) {
-    RecordingKeyboard kb;
-    KeyboardEmitter emitter(kb);
-    kb.SetClockStep(4);  // about a millisecond a key event
-    kb.SetOnServiceEvents([&] { emitter.RequestStop(); });
-    ASSERT_EQ(emitter.SimKeys("+({a 3000})"), ParseOk);
-    ASSERT_EQ(emitter.SimKeys("b"), ParseOk);
-    EXPECT_NEAR(static_cast<double>(kb.EventCount()), 2000, 20) << "nothing after the grace";
-    EXPECT_EQ(kb.Actions().substr(kb.Actions().size() - 20), "(65 d) (65 u) (16 u)");
+// On a layout with AltGr and a character only the platform can type (see AltGrKeyboard).
+TEST(KeyboardEmitter, TypesWhatTheKeyStringSaysAndPutsCapsLockBack) {
+    using Row = std::tuple<const char*, const char*, ParseResult, bool, bool, const char*>;
+    for (auto [name, keys, result, capsBefore, capsAfter, typed] :
+         {Row{"a modifier is let go after its item", "+a(b)+(cd)e", ParseOk, 0, 0, "AbCDe"},
+          Row{"a modifier over an item that holds it cancels it", "+A", ParseOk, 0, 0, "a"},
+          Row{"chords keep their modifiers", "%b^c", ParseOk, 0, 0, "{%66}{^67}"},
+          Row{"Caps Lock on does not change the case", "aB1", ParseOk, 1, 1, "aB1"},
+          Row{"AltGr is let go before the next key", "{{}x", ParseOk, 0, 0, "{x"},
+          Row{"the platform types a character no key has", "\xF1", ParseOk, 0, 0, "\xF1"},
+          Row{"a character nothing types is left out", "a\xFC", ParseOk, 0, 0, "a"},
+          Row{"Caps Lock typed flips the lock for good", "^{CAPSLOCK}", ParseOk, 1, 0, ""},
+          Row{"an unparsable string types nothing", "ab{FOO}", UnknownKeyName, 0, 0, ""}}) {
+        test::AltGrKeyboard kb;
+        kb.SetCapsLock(capsBefore);
+        EXPECT_EQ(KeyboardEmitter(kb).SimKeys(keys), result) << name;
+        EXPECT_EQ(test::TypedText(kb, kb.Actions(), capsBefore), typed) << name;
+        EXPECT_EQ(kb.CapsLock(), capsAfter) << name;
+    }
 }
 
-TEST(SimKeys, TypesOnACleanKeyboardStateWaitingForTheClockAndRestoresCapsLockAndTheState) {
+// The program stays responsive while typing, and the keys the user holds do not reach the keys
+// typed.
+TEST(KeyboardEmitter, AfterEveryKeyTheEventLoopRunsOnACleanKeyboardState) {
     RecordingKeyboard kb;
     KeyboardEmitter emitter(kb);
     KeyboardState held{};
-    held[16] = 0x80, held[20] = 1;  // Shift held down, Caps Lock on
-    kb.SetThreadState(held);
-    kb.SetCapsLock(true);
-    kb.SetClockStep(4);  // two readings of the clock wait for it, each running the event loop
-    std::string eventsAtService;
+    held[16] = 0x80, kb.SetThreadState(held);  // Shift down
+    kb.SetClockStep(4);                        // each key event waits for the clock
+    std::set<std::size_t> ranAfter;            // how many key events had been sent then
     kb.SetOnServiceEvents([&] {
-        EXPECT_EQ(kb.ThreadState(), KeyboardState{});
-        EXPECT_TRUE(emitter.Typing());
-        eventsAtService += std::to_string(kb.EventCount());
+        EXPECT_TRUE(emitter.Typing() && kb.ThreadState() == KeyboardState{});
+        ranAfter.insert(kb.EventCount());
     });
-    EXPECT_EQ(emitter.SimKeys("ab{FOO}"), UnknownKeyName);
-    // A modifier over an item that holds the same modifier cancels it: "+A" is a lower-case a.
-    ASSERT_EQ(emitter.SimKeys("+A%b"), ParseOk);
-    EXPECT_EQ(kb.Actions(),
-              "(20 dx) (20 ux) (16 d) (16 u) (65 d) (65 u) (16 d) (16 u) (18 d) (66 d) (66 u) "
-              "(18 u) (20 dx) (20 ux)");
-    EXPECT_EQ(eventsAtService, "33445566778899101011111212");
-    EXPECT_FALSE(emitter.Typing());
-    EXPECT_EQ(kb.ThreadState(), held);
-    EXPECT_TRUE(kb.CapsLock());
-    kb.ClearActions();
-    ASSERT_EQ(emitter.SimKeys("^{CAPSLOCK}"), ParseOk);  // flips the lock for good
-    EXPECT_EQ(kb.Actions(), "(20 dx) (20 ux) (17 d) (20 d) (20 u) (17 u) (20 dx) (20 ux)");
-    EXPECT_FALSE(kb.CapsLock());
-    test::AltGrKeyboard altGr;
-    ASSERT_EQ(KeyboardEmitter(altGr).SimKeys("{{}x"), ParseOk);
-    EXPECT_EQ(altGr.Actions(), "(165 d) (55 d) (55 u) (165 u) (88 d) (88 u)");
-    altGr.ClearActions();
-    KeyboardEmitter de(altGr);
-    ASSERT_EQ(de.SimKeys("\xF1\xFC"), ParseOk);
-    ASSERT_EQ(de.SimKeys("\xFC\xDF"), ParseOk);
-    EXPECT_EQ(altGr.Actions(), "(c241 d) (c241 u)");
-    EXPECT_EQ(de.TakeUntypable(), "\xFC\xDF");
-    EXPECT_EQ(de.TakeUntypable(), "");
+    emitter.SimKeys("a+b");
+    EXPECT_EQ(ranAfter.size(), kb.EventCount()) << "after each event";
+    EXPECT_TRUE(!emitter.Typing() && kb.ThreadState() == held);
 }
 
+// A quit lets typing go on for two seconds, then lets go of the keys, puts Caps Lock back and
+// types no more.
+TEST(KeyboardEmitter, AQuitStopsTypingAfterTheGraceWithNoKeyDown) {
+    RecordingKeyboard kb;
+    KeyboardEmitter emitter(kb);
+    kb.SetCapsLock(true), kb.SetClockStep(4);  // a millisecond a key: a thousand in two seconds
+    kb.SetOnServiceEvents([&] { emitter.RequestStop(); });
+    emitter.SimKeys("+({a 3000})"), emitter.SimKeys("b");
+    const std::string typed = test::TypedText(kb, kb.Actions(), true);
+    EXPECT_EQ(typed, std::string(typed.size(), 'A'));
+    EXPECT_NEAR(static_cast<double>(typed.size()), 1000, 10);
+    EXPECT_TRUE(kb.CapsLock());
+}
+
+}  // namespace
 }  // namespace reradav

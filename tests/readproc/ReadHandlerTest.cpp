@@ -1,15 +1,17 @@
 #include "readproc/ReadHandler.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
-#include "keys/RecordingKeyboard.h"
 #include "readproc/KeyTrans.h"
 #include "support/Fakes.h"
+#include "support/TypedText.h"
 
 namespace reradav {
 namespace {
 
 using namespace test;
+using Rows = std::initializer_list<std::tuple<const char*, const char*, const char*, const char*>>;
 
 TEST(ParseByteList, LowBytesOfRoundedFieldsNothingWhenOneIsBeyond32Bits) {
     EXPECT_EQ(ParseByteList("27,66,,-1,300,2.5,3.5,65abc, &H42,2147483647"),
@@ -17,83 +19,88 @@ TEST(ParseByteList, LowBytesOfRoundedFieldsNothingWhenOneIsBeyond32Bits) {
     EXPECT_EQ(ParseByteList("7,2147483648"), std::nullopt);
 }
 
-struct ProcessReadTest : ::testing::Test {
+// Reads handled in turn on a US layout with the built-in translation table, in a window with
+// its preferences, its scanner, its beeper and its clock.
+struct ProcessReadTest : ::testing::Test, FakeWindow, FakeSerial, FakeSettingsControls {
     ProcessReadTest() { InitKeyTrans(settings.KeyTrans); }
-    std::string Read(std::string read) {  // what was typed
-        kb.ClearActions();
+    // What reached the target; the display and what the scanner was sent are then of that read.
+    std::string Typed(std::string read) {
+        kb.ClearActions(), display.clear(), output.clear();
         handler.ProcessRead(read);
-        return kb.Actions();
+        return TypedText(kb, kb.Actions());
+    }
+    // Each row: what breaks if it fails, a read, what it types, and what `seen` then says.
+    void Expect(const std::string& seen, Rows rows) {
+        for (auto [name, read, typed, then] : rows) {
+            EXPECT_EQ(Typed(read), typed) << name;
+            EXPECT_EQ(seen, then) << name;
+        }
     }
 
     AppSettings settings;
-    FakeSettingsControls prefs;
-    FakeSerial serial;
     FakeBeeper beeper;
-    FakeWindow window;
     FakeClock clock;
     RecordingKeyboard kb;
     KeyboardEmitter emitter{kb};
-    ReadHandler handler{{settings, prefs, serial, beeper, window, clock, &emitter}};
+    ReadHandler handler{{settings, *this, *this, beeper, *this, clock, &emitter}};
 };
 
-TEST_F(ProcessReadTest, TypesEachCharacterThroughItsEntryThenThePostamble) {
-    prefs.postamble = "{DAY}";
-    settings.ScannerBeepString = "7,1e99";  // beyond 32 bits: nothing is sent
+// The keyboard's status stays until a read is typed whole.
+TEST_F(ProcessReadTest, EachByteTypesItsEntryAndWhatCannotBeTypedIsSaid) {
     settings.KeyTrans['b'] = "";
-    // Date tokens are expanded for the display, then again for typing.
-    clock.times = {{2026, 3, 5, 0, 0, 0}, {2026, 3, 6, 0, 0, 0}};
-    EXPECT_EQ(Read("a{b"),
-              "(65 d) (65 u) (16 d) (219 d) (219 u) (16 u) (48 d) (48 u) (54 d) (54 u)");
-    EXPECT_EQ(window.display + settings.Postamble + serial.output, "a{b05{DAY}");
-    EXPECT_EQ(window.status,
-              "keyboard: nothing is typed for byte 0x62: its translation entry is empty");
-    window.active = true;  // nothing is typed into our own window
-    EXPECT_EQ(Read("42"), "");
-    EXPECT_EQ(window.display, "4206");
-    // Built in: control codes type nothing, other characters themselves.
-    const KeyTransTable& t = settings.KeyTrans;
-    EXPECT_EQ(t[31] + t[128] + t[159] + "|" + t[33] + t[161] + t[255], "|!\xA1\xFF");
-    // What the layout cannot type is said once for the read, and cleared by a read typed whole.
-    window.active = false;
-    EXPECT_EQ(Read("\xFC\xF1\xFC"), "(48 d) (48 u) (54 d) (54 u)");
-    EXPECT_EQ(window.status, "keyboard: cannot type '\xFC', '\xF1'");
-    Read("x");
-    EXPECT_EQ(window.status + UntypableText("\xF1", "us"), "cannot type '\xF1' on layout us");
-    Read("\x80\n\x80\xF1");  // what types nothing is said with it
-    EXPECT_EQ(window.status,
-              "keyboard: cannot type '\xF1'; nothing is typed for bytes 0x80, 0x0A: "
-              "their translation entries are empty");
-    kb.SetFailure("gone"), Read("\xF1");  // keys no longer arrive: that is said instead
-    EXPECT_EQ(window.status, "keyboard: gone");
+    Expect(
+        status,
+        {{"characters type themselves, $ as F9", "a{1 ~\r\t$", "a{1 ~\r\t{120}", ""},
+         {"an emptied entry types nothing", "abc", "ac",
+          "keyboard: nothing is typed for byte 0x62: its translation entry is empty"},
+         {"control codes type nothing", "\x1f\x9f\xA0", " ",
+          "keyboard: nothing is typed for bytes 0x1F, 0x9F: their translation entries are empty"},
+         {"what the layout lacks, each once", "\xFC\xF1\xFC", "",
+          "keyboard: cannot type '\xFC', '\xF1'"},
+         {"a read typed whole says nothing", "x", "x", ""},
+         {"both at once", "\x80\n\x80\xF1", "",
+          "keyboard: cannot type '\xF1'; nothing is typed for bytes 0x80, 0x0A: their "
+          "translation entries are empty"}});
+    kb.SetFailure("gone");  // keys no longer arrive: that is said instead
+    Expect(status, {{"a failure of the keyboard is said instead", "\xF1", "", "keyboard: gone"}});
+}
+
+TEST_F(ProcessReadTest, ThePostambleFollowsWithItsDateTokensExpandedWhenTyped) {
+    postamble = "{DAY}";
+    clock.times = {{2026, 3, 5, 0, 0, 0}, {2026, 3, 6, 0, 0, 0}};  // shown, then typed
+    Expect(display, {{"the date typed is that of the typing", "a", "a06", "a05"}});
+}
+
+TEST_F(ProcessReadTest, NothingIsTypedIntoOurOwnWindow) {
+    active = true;
+    Expect(display, {{"shown but not typed", "42", "", "42"}});
 }
 
 TEST_F(ProcessReadTest, TrailingLineEndsAreRemovedWhenAsked) {
-    prefs.Box(CheckBox::RemoveCRs) = 1;
-    const std::pair<std::string, std::string> rows[] = {
-        {"12\r\n", "12"}, {"1\n\r", "1\n"},         {"1{ENTER}\r\n", "1{ENTER}"},
-        {"{ENTER}", ""},  {"1{enter}", "1{enter}"}, {"\r\n\r\n", "\r\n"}};
-    for (const auto& [read, kept] : rows) {
-        Read(read);
-        EXPECT_EQ(handler.LastRead(), kept) << read;
-    }
+    Box(CheckBox::RemoveCRs) = 1;
+    Expect(display, {{"a CR LF", "12\r\n", "12", "12"},
+                     {"LF CR: the CR only", "1\n\r", "1", "1\n"},
+                     {"an {ENTER} before them stays", "1{ENTER}\r\n", "1{ENTER}", "1{ENTER}"},
+                     {"an {ENTER} at the end goes", "{ENTER}", "", ""},
+                     {"{enter} in lower case stays", "1{enter}", "1{enter}", "1{enter}"},
+                     {"one pair only", "\r\n\r\n", "\r", "\r\n"}});
 }
 
-TEST_F(ProcessReadTest, DuplicatesAndOptoRsPollAnswersBeepAndAnswerTheScannerButAreNotTyped) {
-    prefs.Box(CheckBox::IgnoreDups) = prefs.Box(CheckBox::BeepOnInput) = 1;
-    prefs.sound = 2;
+// Every read beeps and answers the scanner, even a duplicate, which is neither shown nor typed;
+// with Opto-RS, every other read answers the poll and is dropped whole. In turn.
+TEST_F(ProcessReadTest, DuplicatesAndOptoRsPollAnswersAreAnsweredButNotTyped) {
+    Box(CheckBox::IgnoreDups) = Box(CheckBox::BeepOnInput) = 1, sound = 2;
     settings.ScannerBeepString = "27,66";
-    std::string typed;
-    for (const char* read : {"A1", "A1", "B", "A1"}) {
-        typed += Read(read).substr(0, 6) + "|";
-    }
-    settings.Handshake = HandshakeOptoRs;  // every other read answers the poll and is dropped
-    for (const char* read : {"1", "2", "3", "4"}) {
-        typed += Read(read).substr(0, 6) + "|";
-    }
-    EXPECT_EQ(typed, "(16 d)||(16 d)|(16 d)|(49 d)||(51 d)||");
-    EXPECT_EQ(window.displayCount, 5);
-    EXPECT_EQ(serial.output, "\x1b\x42\x1b\x42\x1b\x42\x1b\x42?\r\x1b\x42?\r\x1b\x42");
+    Expect(output, {{"a read", "A1", "A1", "\x1b\x42"},
+                    {"its duplicate", "A1", "", "\x1b\x42"},
+                    {"another", "B", "B", "\x1b\x42"},
+                    {"the first again", "A1", "A1", "\x1b\x42"}});
+    settings.Handshake = HandshakeOptoRs;
+    Expect(output, {{"Opto-RS: a read answers the poll", "1", "1", "?\r\x1b\x42"},
+                    {"the next is dropped", "2", "", ""},
+                    {"the one after answers", "3", "3", "?\r\x1b\x42"}});
     EXPECT_EQ(beeper.beeps, std::vector<BeepType>(6, kMbIconExclamation));
+    EXPECT_EQ(displayCount, 5) << "neither a duplicate nor a dropped read is shown";
 }
 
 }  // namespace

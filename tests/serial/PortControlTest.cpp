@@ -1,7 +1,11 @@
 #include "serial/PortControl.h"
 
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <functional>
+#include <map>
+#include <sstream>
+#include <tuple>
 
 #include "support/Fakes.h"
 
@@ -9,159 +13,151 @@ namespace reradav {
 namespace {
 
 using namespace test;
-using Strings = std::vector<std::string>;
+using namespace std::string_literals;
 
-// The timer and the captions join the component's log: one transcript shows the order.
-class PortControlTest : public ::testing::Test, public FramingTimer, public FakeWindow {
-  protected:
-    void SetInterval(int ms) override { serial.Log("Interval=" + std::to_string(ms)); }
-    void SetEnabled(bool on) override { serial.Log("Timer=" + std::to_string(on)); }
-    void SetCaption(const std::string& text) override { serial.Log("[" + text + "]"); }
-    void Receive(const std::string& bytes, int ticks) {
-        if (!bytes.empty())
-            serial.Receive(bytes);
-        serial.event = SerialComponent::comEvReceive;
-        framing.OnComm();
-        while (ticks-- > 0)
-            framing.Timer1_Timer();
+std::string Times(const std::string& text, std::size_t n) {
+    std::string all;
+    while (n-- > 0)
+        all += text;
+    return all;
+}
+
+// A serial port, closed, with its framing and control, a window showing "old", the timer stopped.
+struct Rig : FakeSerial, FakeWindow, FakeTimer {
+    Rig() {
+        enabled = open = false, display = "old";
+        port.SetOnWatch([this](bool on) { watched = on; });
+    }
+    void Fail(int number, const char* why) { error = {number, why}; }
+    // Words for what the line, the device and the user do: "___" three ticks, "COM3" the port
+    // chosen, "flow2" the flow control, "{...}" played while the next read is typed; other words
+    // are bytes arriving.
+    Rig& Run(const std::string& script) {
+        std::istringstream in(script);
+        for (std::string w, rest; std::getline(in, w, ' ');) {
+            if (w.starts_with('{') && std::getline(in, rest, '}'))
+                duringRead = [this, inner = w.substr(1) + " " + rest] { Run(inner); };
+            else if (w.find_first_not_of('_') == w.npos)
+                for (std::size_t n = w.size(); n-- > 0;)
+                    framing.Timer1_Timer();
+            else if (commands.contains(w))
+                commands.at(w)();
+            else if (w.starts_with("COM"))
+                port.SelectPort(static_cast<std::int16_t>(std::stoi(w.substr(3))));
+            else if (w.starts_with("flow"))
+                settings.Handshake = static_cast<std::int16_t>(std::stoi(w.substr(4)));
+            else {  // in two chunks, as a driver may hand them over
+                Receive(w.substr(0, 1));
+                if (w.size() > 1)
+                    Receive(w.substr(1));
+                event = comEvReceive, framing.OnComm();
+                EXPECT_EQ(inputLen, 0) << "every waiting byte is asked for";
+            }
+        }
+        return *this;
+    }
+    // The reads (a long one by its size), then what the scanner was sent, then the status.
+    std::string Reads() const {
+        std::string seen;
+        for (const std::string& read : reads)
+            seen += "[" + (read.size() > 99 ? std::to_string(read.size()) + " bytes" : read) + "]";
+        return seen + output + (status.empty() ? "" : " / " + status);
+    }
+    // The value a property of the component had when the port last opened.
+    std::string Opened(const std::string& name) const {
+        const std::string before = log.substr(0, log.rfind("PortOpen=1"));
+        const std::size_t at = before.rfind(name + "=") + name.size() + 1;
+        return before.substr(at, before.find(' ', at) - at);
+    }
+    // The caption, and the status line's words for it; open with port, line settings, DTR,
+    // handshaking, RTS, DSR watched, or closed; the ticks; the watch; the display.
+    std::string Port() const {
+        std::string seen = captions.empty() ? "" : captions.back();
+        const std::string said = PortControl::CaptionStatus(seen);
+        seen += (said.empty() ? "" : " [" + said + "]") + " |";
+        for (const char* name :
+             {"CommPort", "Settings", "DTREnable", "Handshaking", "RTSEnable", "WatchDsr"})
+            seen += open ? " " + Opened(name) : "";
+        return seen + (open ? "" : " closed") +
+               (enabled ? " | ticks " + std::to_string(interval) : "") +
+               (watched ? " | watched" : "") + (display.empty() ? "" : " | display kept");
     }
 
     AppSettings settings;
     FakeSettingsControls prefs;
-    FakeSerial serial;
-    Strings reads;
-    std::function<void()> duringRead;
-    ReceiveFraming framing{serial, settings, prefs, *this, [this](std::string& read) {
-                               if (duringRead)
-                                   duringRead();
-                               reads.push_back(read);
+    std::vector<std::string> reads;
+    std::function<void()> duringRead = [] {};  // played once, by the next read handed over
+    bool watched = false;
+    ReceiveFraming framing{*this, settings, prefs, *this, [this](std::string& read) {
+                               std::exchange(duringRead, [] {})(), reads.push_back(read);
                            }};
-    PortControl port{settings, serial, framing, *this, *this};
+    PortControl port{settings, *this, framing, *this, *this};
+    const std::map<std::string, std::function<void()>> commands{
+        {"toggle", [this] { port.TogglePort(); }},
+        {"settings", [this] { settings.CommSettings = "19200,E,7,2", port.ReapplySettings(); }},
+        {"retry", [this] { port.RetryOpen(); }},  // the watch's timer fired
+        {"hangup", [this] { open = false, Fail(EIO, "I/O error"), port.PortLost(); }},
+        {"busy", [this] { failOpen = true, Fail(EBUSY, "busy"); }},
+        {"refused", [this] { refuseSettings = true, Fail(EINVAL, "bad settings"); }},
+        {"free", [this] { failOpen = refuseSettings = false; }},
+        {"filter", [this] { prefs.Box(CheckBox::NumFilter) = 1; }},
+        {"dsr", [this] { event = comEvDSR, framing.OnComm(); }},
+        {"quit", [this] { framing.Quit([this] { return reads.size() >= 2; }); }}};
 };
 
-// A read ends when three ticks in a row take nothing; the count then wraps without effect.
-TEST_F(PortControlTest, FramingJoinsFiltersAndPollsButNotOnAClosedPort) {
-    Receive("A", 3);  // the first tick takes "A", two are idle
-    Receive("B", 3);
-    Receive("", 1);  // the third idle tick ends "AB"
-    const std::string bytes("\0\x7f\x80\xff", 4);
-    serial.Receive(bytes.substr(0, 2));  // two chunks waiting, both taken
-    Receive(bytes.substr(2), 600);
-    Receive("a1", 1);
-    prefs.Box(CheckBox::NumFilter) = 1;  // read afresh at every tick
-    Receive("b-2.5,+\r\n", 4);
-    Receive("ABC", 4);
-    serial.event = SerialComponent::comEvDSR;  // Opto-RS polls on every other DSR change
-    for (std::int16_t handshake : {0, 3, 3, 3, 3, 1})
-        settings.Handshake = handshake, framing.OnComm();
-    serial.open = false;  // a closed port: nothing is taken
-    Receive("12", 5);
-    EXPECT_EQ(std::to_string(serial.inputLen) + framing.InputBuffer() + serial.output, "012?\r?\r");
-    EXPECT_EQ(reads, (Strings{"AB", bytes, "a1-2.5", ""}));
+// Framing, with the port open on COM1.
+TEST(ReceiveFraming, TurnsTheBytesThatArriveIntoReads) {
+    const std::tuple<const char*, std::string, std::string> rows[] = {
+        {"two idle ticks do not end a read, the third does", "A ___ B ____ C ____", "[AB][C]"},
+        {"bytes pass as they are", "\0\x7f\x80\xff ____"s, "[\0\x7f\x80\xff]"s},
+        {"a long silence ends a read once", "A " + std::string(600, '_'), "[A]"},
+        {"the number filter keeps digits, '.', '-'", "a1 _ filter b-2.5,+\r\n ____", "[a1-2.5]"},
+        {"a read the filter empties still ends", "filter ABC ____", "[]"},
+        {"Opto-RS polls at every other DSR change", "dsr dsr flow3 dsr dsr dsr", "?\r?\r"},
+        {"a hang-up ends the read, drops the rest", "97 _ 8 hangup old ___ toggle ____", "[978]"},
+        {"reads framed while typing follow it", "{b ____ c ____ d _} a _______", "[a][b][c][d]"},
+        {"beyond 64 reads waiting, more are dropped, said", "{" + Times("x ____ ", 70) + "} y ____",
+         "[y]" + Times("[x]", 64) +
+             " / port: 6 reads were dropped: they came faster than they could be typed"},
+        {"a read without a pause ends at 16 MiB, said",
+         std::string(ReceiveFraming::kMaxReadBytes + 3, 'x') + " ____",
+         "[16777216 bytes][xxx] / port: a read of 16 MiB without a pause was ended there"},
+        {"a quit frames what arrived; past its grace, reads are counted",
+         "{b ____ c ____ d _ quit} a ____",
+         "[a][b] / port: 2 reads were not typed: Reradav was quitting"}};
+    for (const auto& [name, script, seen] : rows)
+        EXPECT_EQ(Rig().Run("COM1 " + script).Reads(), seen) << name;
 }
 
-// Framing goes on while a read is typed: scans that arrive meanwhile stay reads of their own,
-// handled in order after it, up to a bound beyond which they are dropped and said so. A hang-up
-// ends the read at once; nothing of it waits for a later opening.
-TEST_F(PortControlTest, ScansDuringTypingStaySeparateAndAHangUpEndsTheRead) {
-    duringRead = [this] {
-        duringRead = nullptr;
-        Receive("b", 4);
-        Receive("c", 4);
-        Receive("d", 1);  // still being framed when the typing ends
+// From a closed port, none chosen, no flow control.
+TEST(PortControl, ThePortOpensClosesFailsAndIsWatchedForAsTheUserSees) {
+    auto com3 = [](std::string s) { return "Reradav (Active On COM3) | 3 " + s + " | ticks 50"; };
+    auto failed = [](std::string s) {
+        return "Reradav (Error: " + s + ") [port error: " + s + "] | closed";
     };
-    Receive("a", 4);
-    Receive("", 3);
-    EXPECT_EQ(reads, (Strings{"a", "b", "c", "d"}));
-    duringRead = [this] {
-        duringRead = nullptr;
-        for (int i = 0; i < 70; ++i)
-            Receive("x", 4);
-    };
-    Receive("y", 4);
-    EXPECT_EQ(reads.size(), 4u + 1u + ReceiveFraming::kMaxWaitingReads);
-    EXPECT_EQ(status, "port: 6 reads were dropped: they came faster than they could be typed");
-    reads.clear();
-    Receive("978", 1);
-    serial.open = false;  // the component closed the port it lost
-    port.PortLost();
-    serial.Receive("old");
-    framing.OnComm();
-    port.TogglePort();
-    Receive("", 4);
-    EXPECT_EQ(reads, (Strings{"978"}));
-}
-
-// A read without a pause ends at 16 MiB, and says so. A quit frames what arrived as a read at
-// once; the reads waiting behind the one being typed are handled while the quit's grace lasts,
-// then only counted.
-TEST_F(PortControlTest, ReadsAreBoundedAndAQuitCountsTheReadsItDoesNotType) {
-    Receive(std::string(ReceiveFraming::kMaxReadBytes + 3, 'x'), 4);
-    EXPECT_EQ(Strings({reads.at(0).substr(ReceiveFraming::kMaxReadBytes - 1), reads.at(1)}),
-              Strings({"x", "xxx"}));
-    EXPECT_EQ(status, "port: a read of 16 MiB without a pause was ended there");
-    reads.clear();
-    duringRead = [this] {
-        duringRead = nullptr;
-        Receive("b", 4);
-        Receive("c", 4);
-        Receive("d", 1);
-        framing.Quit([this] { return reads.size() >= 2; });  // the grace ends after "b"
-    };
-    Receive("a", 4);
-    EXPECT_EQ(reads, (Strings{"a", "b"}));
-    EXPECT_EQ(status, "port: 2 reads were not typed: Reradav was quitting");
-}
-
-TEST_F(PortControlTest, PortsOpenSwitchCloseAndFailInOrder) {
-    serial.open = false;
-    settings.CommSettings = "19200,E,7,2";
-    settings.Handshake = 1;
-    port.SelectPort(3);
-    Receive("7", 2);
-    settings.Handshake = 3;
-    port.SelectPort(5);
-    EXPECT_EQ(framing.IdleTicks(), 0);  // opening starts the idle count afresh
-    settings.Handshake = 7;             // outside the list: the modes stay
-    port.TogglePort();
-    port.TogglePort();
-    port.SelectPort(0);
-    port.SelectPort(0);  // already closed: nothing but the display
-    EXPECT_EQ(serial.log,
-              "CommPort=3 Settings=19200,E,7,2 DTREnable=1 Handshaking=3 RTSEnable=1 WatchDsr=0 "
-              "PortOpen=1 Interval=50 Timer=1 [Reradav (Active On COM3)] PortOpen=0 [Reradav "
-              "(Inactive)] CommPort=5 Settings=19200,E,7,2 DTREnable=1 Handshaking=0 RTSEnable=0 "
-              "WatchDsr=1 PortOpen=1 Interval=50 Timer=1 [Reradav (Active On COM5)] PortOpen=0 "
-              "[Reradav (Inactive)] CommPort=5 Settings=19200,E,7,2 DTREnable=1 WatchDsr=0 "
-              "PortOpen=1 Interval=50 Timer=1 [Reradav (Active On COM5)] PortOpen=0 [Reradav "
-              "(Inactive)]");
-    EXPECT_EQ(std::to_string(displayCount) + settings.ComPortText, "40");
-
-    // Refused settings and a failed reopen show the reason and stop the timer; a device that
-    // may come back (EIO here) is watched for until the port opens, a refused setting is not.
-    serial.log.clear();
-    port.SetOnWatch([this](bool on) { serial.Log(on ? "Watch" : "Unwatch"); });
-    serial.error = {5, "busy"};
-    settings.Handshake = 2;
-    serial.refuseSettings = true;
-    port.SelectPort(1);
-    port.ReapplySettings();  // closed: opened with them
-    serial.open = true;
-    port.ReapplySettings();
-    serial.refuseSettings = false;
-    serial.open = serial.failOpen = true;
-    port.ReapplySettings();
-    serial.failOpen = serial.open = false;
-    port.RetryOpen();  // the device is back
-    port.RetryOpen();  // open: nothing to do
-    const std::string open =
-        "CommPort=1 Settings=19200,E,7,2 DTREnable=1 Handshaking=2 RTSEnable=1 WatchDsr=0";
-    const std::string reopen =
-        " PortOpen=0 Settings=19200,E,7,2 Handshaking=2 RTSEnable=1 WatchDsr=0";
-    const std::string error = " [Reradav (Error: busy)] Timer=0";
-    EXPECT_EQ(serial.log, open + error + " Watch " + open + error + reopen + error + reopen +
-                              " PortOpen=1" + error + " " + open +
-                              " PortOpen=1 Interval=50 Timer=1 [Reradav (Active On COM1)] Unwatch");
+    const std::string open = com3("9600,N,8,1 1 0 1 0");
+    const std::tuple<const char*, const char*, std::string> rows[] = {
+        {"choosing a port opens it, closing the one before", "COM5 COM3", open},
+        {"with hardware flow control", "flow2 COM3", com3("9600,N,8,1 1 2 1 0")},
+        {"with Xon/Xoff", "flow1 COM3", com3("9600,N,8,1 1 3 1 0")},
+        {"with Opto-RS, watching DSR", "flow3 COM3", com3("9600,N,8,1 1 0 0 1")},
+        {"port 0 closes it", "COM3 COM0", "Reradav (Inactive) | closed | ticks 50"},
+        {"refused settings are said, not watched for", "refused COM3", failed("bad settings")},
+        {"a busy device is said and watched for", "COM5 busy COM3", failed("busy") + " | watched"},
+        {"the watch opens it when the device is free", "busy COM3 free retry retry", open},
+        {"choosing port 0 ends the watch", "busy COM3 COM0", failed("busy")},
+        {"new settings reopen an open port", "COM3 flow1 settings", com3("19200,E,7,2 1 3 1 0")},
+        {"a choice outside the list keeps the modes", "flow2 COM3 flow7 settings",
+         com3("19200,E,7,2 1 2 1 0")},
+        {"new settings open a closed port", "busy COM3 free settings", com3("19200,E,7,2 1 0 1 0")},
+        {"new settings without a port do nothing", "settings", " | closed | display kept"},
+        {"new settings refused close the port, said", "COM3 refused settings",
+         failed("bad settings")},
+        {"a failed reopen is said and watched for", "COM3 busy settings",
+         failed("busy") + " | watched"},
+        {"a hang-up is said and watched for", "COM3 hangup", failed("I/O error") + " | watched"}};
+    for (const auto& [name, script, seen] : rows)
+        EXPECT_EQ(Rig().Run(script).Port(), seen) << name;
 }
 
 }  // namespace
