@@ -1,7 +1,6 @@
 #include "readproc/ReadHandler.h"
 
 #include <gtest/gtest.h>
-#include <tuple>
 
 #include "readproc/KeyTrans.h"
 #include "support/Fakes.h"
@@ -11,7 +10,7 @@ namespace reradav {
 namespace {
 
 using namespace test;
-using Rows = std::initializer_list<std::tuple<const char*, const char*, const char*, const char*>>;
+using Rows = std::initializer_list<std::tuple<const char*, std::string, const char*, const char*>>;
 
 TEST(ParseByteList, LowBytesOfRoundedFieldsNothingWhenOneIsBeyond32Bits) {
     EXPECT_EQ(ParseByteList("27,66,,-1,300,2.5,3.5,65abc, &H42,2147483647"),
@@ -21,46 +20,40 @@ TEST(ParseByteList, LowBytesOfRoundedFieldsNothingWhenOneIsBeyond32Bits) {
 
 // Reads handled in turn on a US layout with the built-in translation table, in a window with
 // its preferences, its scanner, its beeper and its clock.
-struct ProcessReadTest : ::testing::Test, FakeWindow, FakeSerial, FakeSettingsControls {
+struct ProcessReadTest : ::testing::Test, FakeWindow, FakeSerial, FakeSettingsControls, FakeBeeper {
     ProcessReadTest() { InitKeyTrans(settings.KeyTrans); }
-    // What reached the target; the display and what the scanner was sent are then of that read.
-    std::string Typed(std::string read) {
-        kb.ClearActions(), display.clear(), output.clear();
-        handler.ProcessRead(read);
-        return TypedText(kb, kb.Actions());
-    }
-    // Each row: what breaks if it fails, a read, what it types, and what `seen` then says.
+    // Each row: what breaks if it fails, a read, what it types, and what `seen` then says (the
+    // display and what the scanner was sent are then those of that read only).
     void Expect(const std::string& seen, Rows rows) {
         for (auto [name, read, typed, then] : rows) {
-            EXPECT_EQ(Typed(read), typed) << name;
+            kb.ClearActions(), display.clear(), output.clear(), handler.ProcessRead(read);
+            EXPECT_EQ(TypedText(kb, kb.Actions()), typed) << name;
             EXPECT_EQ(seen, then) << name;
         }
     }
 
     AppSettings settings;
-    FakeBeeper beeper;
     FakeClock clock;
     RecordingKeyboard kb;
     KeyboardEmitter emitter{kb};
-    ReadHandler handler{{settings, *this, *this, beeper, *this, clock, &emitter}};
+    ReadHandler handler{{settings, *this, *this, *this, *this, clock, &emitter}};
 };
 
 // The keyboard's status stays until a read is typed whole.
 TEST_F(ProcessReadTest, EachByteTypesItsEntryAndWhatCannotBeTypedIsSaid) {
     settings.KeyTrans['b'] = "";
-    Expect(
-        status,
-        {{"characters type themselves, $ as F9", "a{1 ~\r\t$", "a{1 ~\r\t{120}", ""},
-         {"an emptied entry types nothing", "abc", "ac",
-          "keyboard: nothing is typed for byte 0x62: its translation entry is empty"},
-         {"control codes type nothing", "\x1f\x9f\xA0", " ",
-          "keyboard: nothing is typed for bytes 0x1F, 0x9F: their translation entries are empty"},
-         {"what the layout lacks, each once", "\xFC\xF1\xFC", "",
-          "keyboard: cannot type '\xFC', '\xF1'"},
-         {"a read typed whole says nothing", "x", "x", ""},
-         {"both at once", "\x80\n\x80\xF1", "",
-          "keyboard: cannot type '\xF1'; nothing is typed for bytes 0x80, 0x0A: their "
-          "translation entries are empty"}});
+    Expect(status, {{"characters type themselves, $ as F9", "a{1 ~\r\t$", "a{1 ~\r\t{0:120}", ""},
+                    {"an emptied entry types nothing", "abc", "ac",
+                     "keyboard: nothing is typed for byte 0x62: its translation entry is empty"},
+                    {"control codes type nothing", "\x1f\x9f\xA0", " ",
+                     "keyboard: nothing is typed for bytes 0x1F, 0x9F: "
+                     "their translation entries are empty"},
+                    {"what the layout lacks, each once", "\xFC\xF1\xFC", "",
+                     "keyboard: cannot type '\xFC', '\xF1'"},
+                    {"a read typed whole says nothing", "x", "x", ""},
+                    {"both at once", "\x80\n\x80\xF1", "",
+                     "keyboard: cannot type '\xF1'; nothing is typed for bytes 0x80, 0x0A: their "
+                     "translation entries are empty"}});
     kb.SetFailure("gone");  // keys no longer arrive: that is said instead
     Expect(status, {{"a failure of the keyboard is said instead", "\xF1", "", "keyboard: gone"}});
 }
@@ -99,7 +92,7 @@ TEST_F(ProcessReadTest, DuplicatesAndOptoRsPollAnswersAreAnsweredButNotTyped) {
     Expect(output, {{"Opto-RS: a read answers the poll", "1", "1", "?\r\x1b\x42"},
                     {"the next is dropped", "2", "", ""},
                     {"the one after answers", "3", "3", "?\r\x1b\x42"}});
-    EXPECT_EQ(beeper.beeps, std::vector<BeepType>(6, kMbIconExclamation));
+    EXPECT_EQ(beeps, std::vector<BeepType>(6, kMbIconExclamation));
     EXPECT_EQ(displayCount, 5) << "neither a duplicate nor a dropped read is shown";
 }
 
