@@ -22,6 +22,8 @@ class KeySink {
     // The lock lights (LED_CAPSL, LED_NUML, LED_SCROLLL and on or off) the compositor set since
     // the last call, oldest first; none from a route that does not report them.
     virtual std::vector<std::pair<std::uint16_t, bool>> TakeLights() { return {}; }
+    // Why keys no longer arrive (the connection or the session ended); empty while they do.
+    virtual std::string Failure() { return {}; }
 };
 
 // Keyboard output by key codes: characters are looked up in the layout the desktop settings name
@@ -46,6 +48,7 @@ class EvdevKeyboard : public KeyboardPlatform {
     void ServiceEvents() override;
     std::vector<std::int16_t> DeadKeySequence(std::uint8_t character) override;
     std::string LayoutName() override;
+    std::string Failure() override { return sink_->Failure(); }
 
     const XkbLayout& Layout() const { return *layout_; }
     const std::string& LayoutSource() const { return layoutSource_; }

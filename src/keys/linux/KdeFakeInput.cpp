@@ -195,4 +195,10 @@ void KdeFakeInput::Key(std::uint16_t code, bool press) {
     wl_display_flush(display_);
 }
 
+std::string KdeFakeInput::Failure() {
+    const int error = wl_display_get_error(display_);
+    return error == 0 ? ""
+                      : "the connection to KWin broke (" + std::string(std::strerror(error)) + ")";
+}
+
 }  // namespace reradav

@@ -30,6 +30,7 @@ class KdeFakeInput : public KeySink {
     KdeFakeInput& operator=(const KdeFakeInput&) = delete;
 
     void Key(std::uint16_t code, bool press) override;
+    std::string Failure() override;
 
   private:
     KdeFakeInput(wl_display* display, org_kde_kwin_fake_input* input)

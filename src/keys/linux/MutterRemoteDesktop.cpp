@@ -68,7 +68,11 @@ MutterRemoteDesktop::~MutterRemoteDesktop() {
 
 // In order, each answered: a key the compositor refused is not taken for typed.
 void MutterRemoteDesktop::Key(std::uint16_t code, bool press) {
-    session_->call("NotifyKeyboardKeycode", static_cast<uint>(code), press);
+    const QDBusReply<void> sent =
+        session_->call("NotifyKeyboardKeycode", static_cast<uint>(code), press);
+    if (!sent.isValid() && failure_.empty()) {
+        failure_ = "GNOME's remote desktop types no more (" + Why(sent.error()) + ")";
+    }
 }
 
 }  // namespace reradav

@@ -25,11 +25,13 @@ class MutterRemoteDesktop : public KeySink {
     MutterRemoteDesktop& operator=(const MutterRemoteDesktop&) = delete;
 
     void Key(std::uint16_t code, bool press) override;
+    std::string Failure() override { return failure_; }
 
   private:
     explicit MutterRemoteDesktop(std::unique_ptr<QDBusInterface> session);
 
     std::unique_ptr<QDBusInterface> session_;
+    std::string failure_;  // the first refusal: the session is over
 };
 
 }  // namespace reradav

@@ -98,12 +98,14 @@ std::uint32_t PortalVersion() {
                : reply.arguments().front().value<QDBusVariant>().variant().toUInt();
 }
 
-void Notify(const QString& session, std::uint16_t code, bool press) {
+// "" or why the key was refused.
+std::string Notify(const QString& session, std::uint16_t code, bool press) {
     QDBusMessage call =
         QDBusMessage::createMethodCall(kPortal, kPath, kRemoteDesktop, "NotifyKeyboardKeycode");
     call.setArguments({QVariant::fromValue(QDBusObjectPath(session)), QVariantMap(),
                        static_cast<int>(code), static_cast<uint>(press ? 1 : 0)});
-    QDBusConnection::sessionBus().call(call, QDBus::Block, kSetUpMs);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, kSetUpMs);
+    return reply.type() == QDBusMessage::ErrorMessage ? reply.errorMessage().toStdString() : "";
 }
 
 }  // namespace
@@ -177,7 +179,10 @@ PortalRemoteDesktop::~PortalRemoteDesktop() {
 }
 
 void PortalRemoteDesktop::Key(std::uint16_t code, bool press) {
-    Notify(session_, code, press);
+    if (const std::string refused = Notify(session_, code, press);
+        !refused.empty() && failure_.empty()) {
+        failure_ = "the remote-desktop portal types no more (" + refused + ")";
+    }
 }
 
 }  // namespace reradav

@@ -27,11 +27,13 @@ class PortalRemoteDesktop : public KeySink {
     PortalRemoteDesktop& operator=(const PortalRemoteDesktop&) = delete;
 
     void Key(std::uint16_t code, bool press) override;
+    std::string Failure() override { return failure_; }
 
   private:
     explicit PortalRemoteDesktop(QString session) : session_(std::move(session)) {}
 
     QString session_;
+    std::string failure_;  // the first refusal: the session is over
 };
 
 }  // namespace reradav

@@ -118,7 +118,10 @@ void UinputKeyboard::Key(std::uint16_t code, bool press) {
     events[1].type = EV_SYN;
     events[1].code = SYN_REPORT;
     events[1].value = 0;
-    WriteAll(fd_, std::string_view(reinterpret_cast<const char*>(events), sizeof events));
+    if (!WriteAll(fd_, std::string_view(reinterpret_cast<const char*>(events), sizeof events)) &&
+        failure_.empty()) {
+        failure_ = Describe(kDevicePath, "takes no more keys");
+    }
 }
 
 // The lights the compositor or X server set on our device come back as EV_LED events.

@@ -29,10 +29,12 @@ class UinputKeyboard : public KeySink {
 
     void Key(std::uint16_t code, bool press) override;
     std::vector<std::pair<std::uint16_t, bool>> TakeLights() override;
+    std::string Failure() override { return failure_; }
 
   private:
     int fd_;
     bool ownsDevice_;
+    std::string failure_;  // the first write that failed
 };
 
 }  // namespace reradav
