@@ -26,6 +26,7 @@ start() {
     pids+=("$program")
 }
 start
+first=$program  # later starts are second copies that hand over to it and end
 drive wait "$main" || fail "no window \"$main\""
 
 # Scans go to the window with the focus, never to Reradav's own.
@@ -84,7 +85,7 @@ drive click "About Reradav" OK
 # A window manager's close saves every setting, in the file's own format.
 drive click "$main" "Filter Out Non Numeric Characters"
 drive close "$main"
-within 30 bash -c "! kill -0 $program 2>/dev/null" || fail "the close did not end the program"
+within 30 bash -c "! kill -0 $first 2>/dev/null" || fail "the close did not end the program"
 saved 'NumericFilter=1' && saved 'WindowState=1' && saved $'KeyTrans128=\x80' || fail "settings after close: $(tr '\r' ' ' <"$work/default.vav" | head -c 400)"
 
 # /M: straight to the tray.
