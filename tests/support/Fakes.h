@@ -152,7 +152,6 @@ struct FakeBeeper : Beeper {
 // Hands out the given times in turn, then keeps the last.
 struct FakeClock : Clock {
     LocalDateTime Now() override {
-        ++reads;
         if (times.size() > 1) {
             LocalDateTime t = times.front();
             times.erase(times.begin());
@@ -161,7 +160,6 @@ struct FakeClock : Clock {
         return times.empty() ? LocalDateTime{2026, 3, 5, 14, 7, 9} : times.front();
     }
     std::vector<LocalDateTime> times;
-    int reads = 0;
 };
 
 // A German-like layout: AltGr for "@" and "{", a dead acute (key 221, with Shift the grave) for
