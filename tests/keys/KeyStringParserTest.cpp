@@ -54,13 +54,8 @@ TEST(ParseKeyString, CharactersWithoutAKeyOfTheirOwn) {
     RecordingKeyboard us;
     KeyStringParser parser(us);
     KeyCodeQueue q;
-    EXPECT_EQ(parser.ParseKeyString("\xE9{\xF1}\xE9"
-                                    "b",
-                                    q),
-              ParseOk);
-    EXPECT_EQ(parser.Untypable() + std::to_string(q.writeIndex),
-              "\xE9\xF1"
-              "1");
+    EXPECT_EQ(parser.ParseKeyString(std::string("\xE9{\xF1}\xE9") + "b", q), ParseOk);
+    EXPECT_EQ(parser.Untypable() + " " + std::to_string(q.writeIndex), "\xE9\xF1 1");
 }
 
 }  // namespace

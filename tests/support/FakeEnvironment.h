@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "shell/linux/SettingsLocation.h"
+#include "common/linux/Environment.h"
 
 namespace reradav::test {
 

@@ -47,7 +47,7 @@ scan() {
     within 10 test -e "$dir/com5" || fail "socat made no pty pair"
     chown "$user" "$(readlink -f "$dir/com5")"
     mkdir -p "$dir/.config/reradav" && rm -f "$dir/entry.txt"
-    printf '[Reradav]\r\nComPort=5\r\nDevice5=%s\r\nPostamble=\r\nRemoveReturns=1\r\n' \
+    printf '[Reradav]\r\nComPort=5\r\nDevice5=%s\r\nPostamble={MONTH}{DAY}\r\nRemoveReturns=1\r\n' \
         "$dir/com5" >"$dir/.config/reradav/default.vav"
     chown -R "$user" "$dir/.config"
     # The sanitizers' settings pass the desk's clean environment (the asan build's leak list).
@@ -67,8 +67,8 @@ finish() {
     kill "${pids[@]}" 2>/dev/null && pids=()
     "$desk" stop "$dir" >/dev/null
 }
-typed() {  # typed TEXT WAY: the entry holds TEXT, and the log names the way
-    within 20 entry "$1" || fail "the entry holds: $(cat "$dir/entry.txt")"
+typed() {  # typed TEXT WAY: the entry holds TEXT and the postamble's date, the log names the way
+    within 20 entry "$1$(date +%m%d)" || fail "the entry holds: $(cat "$dir/entry.txt")"
     logged "keyboard: $2, layout" || fail "the log does not name $2"
 }
 

@@ -11,16 +11,17 @@ runonce='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 trap 'cleanup_session; "$root/tools/wine-run" reg delete "$runonce" /v Reradav /f >/dev/null 2>&1' EXIT
 
 start_target "$target" || fail "the EDIT window did not open"
-start_headless "$headless" '[Reradav]\r\nComPort=16\r\nRemoveReturns=1\r\nPostamble={ENTER}\r\n'`
+start_headless "$headless" '[Reradav]\r\nComPort=16\r\nRemoveReturns=1\r\nPostamble={MONTH}{ENTER}\r\n'`
     `'AutoLoad=1\r\nKeyTrans128=\x80\r\nKeyTrans9={TAB}\r\n' || fail "COM16 did not open"
 logged "keyboard: SendInput, layout" || fail "no keyboard named"
 
 # Windows-1252 bytes as a scanner sends them: umlauts, the euro sign, braces, a tab.
+m=$(date +%m)  # the postamble's month, read from Windows' local time
 printf 'Gr\xfc\xdfe 4006381333931\r' >"$scanner"
-within 30 typed 'Grüße 4006381333931\r\n' || fail "first scan: $(cat "$work/typed.txt")"
+within 30 typed "Grüße 4006381333931$m\r\n" || fail "first scan: $(cat "$work/typed.txt")"
 printf '\x80 {x}\t12,50\r' >"$scanner"
-within 30 typed 'Grüße 4006381333931\r\n€ {x}\t12,50\r\n' || fail "second scan: $(cat "$work/typed.txt")"
-logged 'read: € {x}\t12,50{ENTER}' || fail "the read was not logged"
+within 30 typed "Grüße 4006381333931$m\r\n€ {x}\t12,50$m\r\n" || fail "second scan: $(cat "$work/typed.txt")"
+logged "read: € {x}\\t12,50$m{ENTER}" || fail "the read was not logged"
 
 second=$("$root/tools/wine-run" "$work/reradav-headless.exe" 2>&1 >/dev/null) && fail "a second copy ran"
 [[ "$second" == *"Reradav is already running."* ]] || fail "second copy said: $second"

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "keys/RecordingKeyboard.h"
+#include "support/FakeEnvironment.h"
 
 namespace reradav {
 namespace {
@@ -48,12 +49,8 @@ TEST(OpenKeyboard, EachSessionTriesItsWaysInOrderAndNamesTheOneUsed) {
                            : std::make_unique<RecordingKeyboard>();
             };
         };
-        auto env = [&row](const char* name) -> std::optional<std::string> {
-            const auto it = row.env.find(name);
-            return it == row.env.end() ? std::nullopt : std::optional(it->second);
-        };
-        const KeyboardOpeners openers{env,         opener('x'), opener('w'), opener('k'),
-                                      opener('m'), opener('p'), opener('u'), row.unattended};
+        const KeyboardOpeners openers{test::Env(row.env), opener('x'), opener('w'), opener('k'),
+                                      opener('m'),        opener('p'), opener('u'), row.unattended};
         const OpenedKeyboard opened = OpenKeyboard(openers);
         EXPECT_EQ(tried, row.tried) << row.name;
         EXPECT_EQ(opened.description.substr(0, opened.description.find(',')), row.chosen)
