@@ -50,7 +50,8 @@ TEST(ParseKeyString, QueuesTheKeysOrFails) {
 TEST(ParseKeyString, CharactersWithoutAKeyOfTheirOwn) {
     test::AltGrKeyboard de;
     ExpectParses(de, "\xE9x => 221 69 88", "{\xC8 2} => 16 221 16 16 69 16 16 221 16 16 69 16",
-                 "+(\xF1){\xF1 2} => 16 497 16 497 497", "{\xE9 -1} => !5", "a\xFC => 65");
+                 "+(\xF1){\xF1 2} => 16 497 16 497 497", "{\xE9 -1} => !5", "a\xFC => 65",
+                 std::string("{\0} => ", 7) /* not Shift, AltGr and key 255 */);
     RecordingKeyboard us;
     KeyStringParser parser(us);
     KeyCodeQueue q;
