@@ -12,11 +12,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"  # no menu entri
 version=$(basename "$installer" | sed -n 's/^reradav-\(.*\)-setup-x64\.exe$/\1/p')
 [ -n "$version" ] || { echo "FAIL: $installer is not named reradav-<version>-setup-x64.exe" >&2; exit 1; }
 wine() { "$root/tools/wine-run" "$@" 2>/dev/null | tr -d '\r'; }
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-finish() {
-    [ "$failures" -eq 0 ] || { echo "windows installer: $failures checks failed" >&2; exit 1; }
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 drive_c=$WINEPREFIX/drive_c
 instdir="$drive_c/Program Files/Reradav"
@@ -26,7 +22,7 @@ runonce='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 appdata=$(wine cmd /c echo %APPDATA%)
 settings="$drive_c/${appdata#C:\\}"
 settings="${settings//\\//}/Reradav"
-[ ! -e "$instdir" ] && [ ! -e "$settings" ] || { echo "FAIL: not a prefix of its own" >&2; exit 1; }
+[ ! -e "$instdir" ] && [ ! -e "$settings" ] || fail "not a prefix of its own"
 cleanup() {
     [ ! -f "$instdir/Uninstall.exe" ] || wine "C:\\Program Files\\Reradav\\Uninstall.exe" /S \
         '_?=C:\Program Files\Reradav' >/dev/null || true
@@ -73,15 +69,16 @@ cp "$settings/default.vav" "$work/saved.vav"
 wine reg add "$runonce" /v Reradav /d '"C:\Program Files\Reradav\reradav.exe"' /f >/dev/null
 # The uninstaller runs on from a copy of itself in %TEMP%: wait for its work to be done.
 timeout 120 "$root/tools/wine-run" "$instdir/Uninstall.exe" /S 2>/dev/null || fail "the uninstaller ended with status $?"
-deadline=$((SECONDS + 60))
-while [ $SECONDS -lt $deadline ] && wine reg query "$uninstall_key" /reg:64 >/dev/null; do sleep 0.5; done
-sleep 1  # its last step, the RunOnce value
+deadline=$((SECONDS + 60))  # its last steps: the uninstall entry, then the RunOnce value
+while [ $SECONDS -lt $deadline ] &&
+    { wine reg query "$uninstall_key" /reg:64 || wine reg query "$runonce" /v Reradav; } >/dev/null; do
+    sleep 0.5
+done
 for f in "${files[@]}"; do [ ! -e "$instdir/$f" ] || fail "$f left after uninstall"; done
 [ ! -e "$instdir" ] || fail "the folder is left after uninstall: $(ls -A "$instdir")"
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut is left after uninstall"
 ! wine reg query "$uninstall_key" /reg:64 >/dev/null || fail "the uninstall entry is left"
 ! wine reg query "$runonce" /v Reradav >/dev/null || fail "the RunOnce value is left"
 cmp -s "$settings/default.vav" "$work/saved.vav" || fail "the user's settings did not survive"
-finish
 echo "windows installer: ${#files[@]} files, shortcut and uninstall entry installed and removed;" \
     "settings kept in %APPDATA%\\Reradav"
