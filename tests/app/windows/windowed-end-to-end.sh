@@ -50,6 +50,9 @@ drive wait "$main" || fail "the port did not reopen after OK"
 
 drive focus "$main" && xdotool key F1 && drive wait "Reradav Help" || fail "F1 opened no help"
 drive close "Reradav Help" && drive wait "Reradav Help" gone || fail "the help stayed"
+mv "$work/Reradav.chm" "$work/away.chm"  # and neither page beside the program: said
+drive command "$main" 153 && drive wait Reradav && [[ "$(shown Reradav 65535)" == "The help document"* ]] || fail "no help, no word"
+drive click Reradav OK && mv "$work/away.chm" "$work/Reradav.chm"
 drive command "$main" 154 && drive wait "About Reradav" || fail "Help > About opened nothing"
 drive click "About Reradav" OK && drive wait "About Reradav" gone || fail "the about box stayed"
 
