@@ -167,18 +167,11 @@ struct FakeClock : Clock {
 class AltGrKeyboard : public RecordingKeyboard {
   public:
     std::int16_t VkKeyScanA(std::uint8_t c) override {
-        if (c == '@')
-            return 0x651;
-        if (c == '{')
-            return 0x637;
-        return RecordingKeyboard::VkKeyScanA(c);
+        return c == '@' ? 0x651 : c == '{' ? 0x637 : RecordingKeyboard::VkKeyScanA(c);
     }
     std::vector<std::int16_t> DeadKeySequence(std::uint8_t c) override {
-        if (c == 0xE9)
-            return {221, 'E'};
-        if (c == 0xC8)
-            return {0x100 | 221, 0x100 | 'E'};
-        return {};
+        using Keys = std::vector<std::int16_t>;
+        return c == 0xE9 ? Keys{221, 'E'} : c == 0xC8 ? Keys{0x100 | 221, 0x100 | 'E'} : Keys{};
     }
     bool CanTypeCharacter(std::uint8_t c) override { return c == 0xF1; }
 };

@@ -93,7 +93,6 @@ TEST_F(PortTest, ErrorsSayWhatWentWrongInPlainWords) {
         {"/no/ttyQ0", open, "/no/ttyQ0: No such file or directory"},
         {"", [](Port& p) { p.SetCommPort(17), p.SetPortOpen(true); }, "COM17 has no device"},
         {"/dev/null", open, "/dev/null: Not a serial port"},
-        {"/dev/urandom", open, "/dev/urandom: Not a serial port"},
         {"/dev/ptmx", open, "/dev/ptmx: Not a serial port"},
         {"/no/ttyQ0", [](Port& p) { p.SetSettings("9600,N,8,1.5"), p.SetPortOpen(true); },
          "1.5 stop bits work only with 5 data bits"},

@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <numeric>
 #include <thread>
 
 #include "common/windows/SystemText.h"
@@ -120,10 +121,8 @@ class NullModemTest : public ::testing::Test {
 // Every byte value arrives in order on the loop's thread, in pieces of at most InputLen, and
 // goes out as sent; the port opens again after closing, and is destroyed open.
 TEST_F(NullModemTest, BytesArriveInOrderAndGoOutAsSent) {
-    std::string all;
-    for (int c = 0; c < 256; ++c) {
-        all += static_cast<char>(c);
-    }
+    std::string all(256, '\0');
+    std::iota(all.begin(), all.end(), '\0');
     std::string got;
     std::size_t largest = 0;
     bool onLoopThread = true;

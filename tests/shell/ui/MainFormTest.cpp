@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 
 #include "keys/RecordingKeyboard.h"
 #include "support/Fakes.h"
@@ -26,7 +29,7 @@ class MainFormTest : public ::testing::Test {
 };
 
 // A file written on Windows goes through the window's controls and comes back byte for byte.
-TEST_F(MainFormTest, AWindowsSettingsFileFillsTheControlsAndSurvivesAnExit) {
+TEST_F(MainFormTest, AWindowsSettingsFileSurvivesAnExitAndANewPasswordIsSavedAtOnce) {
     const std::string sample = test::ReadBytes(RERADAV_TEST_DATA_DIR "/windows-default.vav");
     test::WriteBytes(folder / "default.vav", sample);
     ASSERT_EQ(form.Form_Load(folder / "default.vav", "/M"), "");
@@ -36,10 +39,20 @@ TEST_F(MainFormTest, AWindowsSettingsFileFillsTheControlsAndSurvivesAnExit) {
     EXPECT_FALSE(form.findChild<QWidget*>("cboSound")->isHidden());  // Beep=1
     ASSERT_EQ(form.Form_Unload(), "");
     EXPECT_TRUE(test::ReadBytes(folder / "default.vav") == sample) << "the file changed";
+    QTimer::singleShot(0, [] {  // File > Password, both boxes alike: saved at once
+        QWidget* dialog = QApplication::activeModalWidget();
+        for (QLineEdit* box : dialog->findChildren<QLineEdit*>()) {
+            box->setText("new");
+        }
+        dialog->findChild<QPushButton*>("Command1")->click();
+    });
+    form.findChild<QAction*>("mPassword")->trigger();
+    EXPECT_NE(test::ReadBytes(folder / "default.vav").find("\nPassword=new\r\n"),
+              std::string::npos);
     const QSize shown = form.minimumSizeHint();
     form.SetCheckBoxValue(CheckBox::BeepOnInput, 0);
     EXPECT_TRUE(form.findChild<QWidget*>("cboSound")->isHidden());
-    QCoreApplication::sendPostedEvents();  // the layouts are done again
+    QApplication::sendPostedEvents();  // the layouts are done again
     EXPECT_EQ(form.minimumSizeHint(), shown) << "the window keeps its size";
 }
 
