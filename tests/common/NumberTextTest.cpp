@@ -28,6 +28,7 @@ TEST(LeadingNumber, ReadsTheNumberAtTheFront) {
     // Exponents beyond 64 bits saturate like any other number out of range.
     EXPECT_EQ(LeadingNumber("-9e9223372036854775807"), -inf);
     EXPECT_EQ(LeadingNumber("1e-99999999999999999999"), 0.0);
+    EXPECT_EQ(LeadingNumber("1" + std::string(400, '0') + "e-1"), inf);  // the whole part counts
 }
 
 TEST(Rounding, HalvesGoToTheEvenNeighbourAndOutOfRangeIsRefused) {

@@ -41,9 +41,8 @@ TEST_F(MainFormTest, AWindowsSettingsFileSurvivesAnExitAndANewPasswordIsSavedAtO
     EXPECT_TRUE(test::ReadBytes(folder / "default.vav") == sample) << "the file changed";
     QTimer::singleShot(0, [] {  // File > Password, both boxes alike: saved at once
         QWidget* dialog = QApplication::activeModalWidget();
-        for (QLineEdit* box : dialog->findChildren<QLineEdit*>()) {
-            box->setText("new");
-        }
+        dialog->findChild<QLineEdit*>("Text1")->setText("new");
+        dialog->findChild<QLineEdit*>("Text2")->setText("new");
         dialog->findChild<QPushButton*>("Command1")->click();
     });
     form.findChild<QAction*>("mPassword")->trigger();
