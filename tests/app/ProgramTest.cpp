@@ -280,7 +280,7 @@ TEST_F(ProgramRun, AKilledProgramLeavesNoKeyDownAndTheKeymapAsItWas) {
         ASSERT_TRUE(WaitUntil([&] { return !desk_.Received().empty(); }, 10s)) << Log();
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % 400));
         End(program, SIGKILL);
-        EXPECT_TRUE(WaitUntil([&] { return desk_.X().KeyboardSnapshot() == before; }, 5s))
+        EXPECT_TRUE(WaitUntil([&] { return desk_.X().KeyboardSnapshot() == before; }, 20s))
             << "run " << run;
     }
 }
