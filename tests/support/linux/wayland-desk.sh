@@ -197,7 +197,7 @@ run_as_desk() {
 command=$1 dir=$2
 shift 2
 case $command in
-start) start "$dir" "$1" ;;
+start) [[ ${1:-} == kde || ${1:-} == gnome ]] || die "no desk ${1:-} (kde, gnome)"; start "$dir" "$1" ;;
 stop) stop "$dir" ;;
 exec) run_as_desk "$dir" "$@" ;;
 _session) session "$dir" "$1" ;;
